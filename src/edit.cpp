@@ -1,0 +1,634 @@
+#include "edit.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "coordinates.h"
+#include "file.h"
+#include "input.h"
+#include "tiles.h"
+
+namespace {
+
+struct EditState {
+    Level* firstLevel;  // the whole list, owned; null when empty
+    Level* level;       // current level; null exactly when the list is empty
+    Coordinates edit;   // cursor, inside the current level
+    int selection;      // palette entry; places TileState selection + 1
+    int result;
+    bool ctrl;
+    bool unsaved;
+    char* filename;  // the shell's buffer, borrowed
+    SDL_Renderer* renderer;
+    SDL_Texture* tiles;
+    TTF_Font* font;
+};
+
+constexpr int paletteSize = 7;
+constexpr int paletteTop = 2;
+const char* const newLevelName = "Névtelen szint";
+// One- and two-cell wide rows end their level in a file, so a level that
+// narrow can only be a single row.
+constexpr int narrowestTallLevel = 3;
+
+const SDL_Color white{255, 255, 255, 0};
+
+Tile tileStateToTile(TileState state) {
+    switch (state) {
+        case wallS:
+            return wall;
+        case playerS:
+        case playerOnTargetS:
+            return player;
+        case crateS:
+            return crate;
+        case crateOnTargetS:
+            return crateOnTarget;
+        case targetS:
+            return target;
+        default:
+            return brownFloor;
+    }
+}
+
+void setTileState(Level* level, int x, int y, TileState state) {
+    if (x >= 0 && y >= 0 && x < level->size.x && y < level->size.y) {
+        level->tiles[x + y * level->size.x] = state;
+    }
+}
+
+// A content's picture, with the target drawn over a player standing on one.
+void drawContent(EditState* state, TileState content, int x, int y, bool skipFloor) {
+    Tile picture = tileStateToTile(content);
+    if (!(skipFloor && picture == brownFloor)) {
+        renderTile(state->renderer, state->tiles, picture, x, y);
+    }
+    if (content == playerOnTargetS) {
+        renderTile(state->renderer, state->tiles, target, x, y);
+    }
+}
+
+Coordinates levelOrigin(const Level* level) {
+    return Coordinates{(maxLevelWidth - level->size.x) / 2 + 1, (maxLevelHeight - level->size.y) / 2};
+}
+
+// --- level operations ------------------------------------------------------
+
+// Reads one decimal integer the way "%d" would, but refuses a number that
+// does not fit an int instead of wrapping it. Returns the position after it,
+// or null.
+const char* readInt(const char* text, bool skipSpace, int* value) {
+    if (skipSpace) {
+        while (*text == ' ' || (*text >= '\t' && *text <= '\r')) {
+            text++;
+        }
+    }
+    bool negative = false;
+    if (*text == '+' || *text == '-') {
+        negative = *text == '-';
+        text++;
+    }
+    if (*text < '0' || *text > '9') {
+        return nullptr;
+    }
+    long long magnitude = 0;
+    for (; *text >= '0' && *text <= '9'; text++) {
+        magnitude = magnitude * 10 + (*text - '0');
+        if (magnitude > static_cast<long long>(INT_MAX) + 1) {
+            return nullptr;
+        }
+    }
+    long long signedValue = negative ? -magnitude : magnitude;
+    if (signedValue > INT_MAX || signedValue < INT_MIN) {
+        return nullptr;
+    }
+    *value = static_cast<int>(signedValue);
+    return text;
+}
+
+// "<width>x<height>", with room for blanks before each number and for
+// anything after the second.
+bool parseSize(const char* text, Coordinates* size) {
+    int width = 0;
+    int height = 0;
+    const char* rest = readInt(text, true, &width);
+    if (rest == nullptr || *rest != 'x' || readInt(rest + 1, true, &height) == nullptr) {
+        return false;
+    }
+    if (width < 1 || width > maxLevelWidth || height < 1 || height > maxLevelHeight) {
+        return false;
+    }
+    if (width < narrowestTallLevel && height > 1) {
+        return false;
+    }
+    *size = Coordinates{width, height};
+    return true;
+}
+
+// Result 1 leaves the new, unlinked level in *level (null when memory ran
+// out); the caller owns it. 0: window closed; 2: cancelled.
+int createLevel(EditState* state, Level** level) {
+    Coordinates size{0, 0};
+    char sizeString[nameBufferSize];
+    for (;;) {
+        sizeString[0] = '\0';
+        int answer = textInput(state->renderer, state->tiles, state->font, "Méret (szélesség x magasság)", sizeString,
+                               nameBufferSize - 1);
+        if (answer == dialogClosed || answer == dialogCancel) {
+            return answer;
+        }
+        if (parseSize(sizeString, &size)) {
+            break;
+        }
+        if (alertBox(state->renderer, state->tiles, state->font, "Hibás méret!") == dialogClosed) {
+            return dialogClosed;
+        }
+    }
+    Level* created = static_cast<Level*>(std::malloc(sizeof(Level)));
+    if (created == nullptr) {
+        *level = nullptr;
+        return dialogOk;
+    }
+    size_t cells = static_cast<size_t>(size.x * size.y);
+    created->name = static_cast<char*>(std::malloc(std::strlen(newLevelName) + 1));
+    created->tiles = static_cast<TileState*>(std::malloc(sizeof(TileState) * cells));
+    if (created->name == nullptr || created->tiles == nullptr) {
+        std::free(created->name);
+        std::free(created->tiles);
+        std::free(created);
+        *level = nullptr;
+        return dialogOk;
+    }
+    std::strcpy(created->name, newLevelName);
+    for (size_t i = 0; i < cells; i++) {
+        created->tiles[i] = floorTileS;
+    }
+    created->size = size;
+    created->prev = created->next = nullptr;
+    *level = created;
+    return dialogOk;
+}
+
+void addLevel(EditState* state, bool dir) {
+    Level* created = nullptr;
+    int answer = createLevel(state, &created);
+    if (answer == dialogClosed) {
+        state->result = 0;
+        return;
+    }
+    if (answer != dialogOk) {
+        return;
+    }
+    if (created == nullptr) {
+        if (alertBox(state->renderer, state->tiles, state->font, "Memóriafoglalási hiba") == dialogClosed) {
+            state->result = 0;
+        }
+        return;
+    }
+    Level* current = state->level;
+    if (current == nullptr) {
+        state->firstLevel = created;
+    } else if (dir) {
+        created->prev = current;
+        created->next = current->next;
+        if (current->next != nullptr) {
+            current->next->prev = created;
+        }
+        current->next = created;
+    } else {
+        created->next = current;
+        created->prev = current->prev;
+        if (current->prev != nullptr) {
+            current->prev->next = created;
+        } else {
+            state->firstLevel = created;
+        }
+        current->prev = created;
+    }
+    state->level = created;
+    state->unsaved = true;
+    state->edit = Coordinates{0, 0};
+}
+
+void deleteCurrent(EditState* state) {
+    Level* current = state->level;
+    if (current == nullptr) {
+        return;
+    }
+    int answer = dialogBox(state->renderer, state->tiles, state->font, "Biztosan törlöd a szintet?");
+    if (answer == dialogClosed) {
+        state->result = 0;
+        return;
+    }
+    if (answer != dialogOk) {
+        return;
+    }
+    state->unsaved = true;
+    state->edit = Coordinates{0, 0};
+    if (current->prev != nullptr) {
+        current->prev->next = current->next;
+    } else {
+        state->firstLevel = current->next;
+    }
+    if (current->next != nullptr) {
+        current->next->prev = current->prev;
+    }
+    state->level = current->next != nullptr ? current->next : current->prev;
+    current->next = nullptr;
+    unloadLevel(current);
+}
+
+void renameLevel(EditState* state) {
+    Level* current = state->level;
+    if (current == nullptr) {
+        return;
+    }
+    char name[nameBufferSize];
+    name[0] = '\0';
+    if (current->name != nullptr) {
+        std::strncat(name, current->name, sizeof name - 1);
+    }
+    int answer = textInput(state->renderer, state->tiles, state->font, "Szint neve", name, nameBufferSize - 1);
+    if (answer == dialogClosed) {
+        state->result = 0;
+        return;
+    }
+    if (answer != dialogOk) {
+        return;
+    }
+    size_t length = std::strlen(name);
+    char* copy = static_cast<char*>(std::malloc(length + 1));
+    if (copy == nullptr) {
+        return;  // the level keeps its old name
+    }
+    std::memcpy(copy, name, length + 1);
+    std::free(current->name);
+    current->name = copy;
+    state->unsaved = true;
+}
+
+void saveState(EditState* state) {
+    int answer = textInput(state->renderer, state->tiles, state->font, "File neve", state->filename, nameBufferSize - 1);
+    if (answer == dialogClosed) {
+        state->result = 0;
+        return;
+    }
+    if (answer != dialogOk) {
+        return;
+    }
+    const char* message = "Sikertelen mentés";
+    if (saveLevel(state->firstLevel, state->filename)) {
+        state->unsaved = false;
+        message = "Sikeres mentés!";
+    }
+    if (alertBox(state->renderer, state->tiles, state->font, message) == dialogClosed) {
+        state->result = 0;
+    }
+}
+
+// --- screen ----------------------------------------------------------------
+
+bool moveSelection(int dir, EditState* state) {
+    const Level* level = state->level;
+    if (level == nullptr) {
+        return false;
+    }
+    Coordinates& edit = state->edit;
+    switch (dir) {
+        case 0:
+            if (edit.x > 0) {
+                edit.x--;
+                return true;
+            }
+            return false;
+        case 1:
+            if (edit.y > 0) {
+                edit.y--;
+                return true;
+            }
+            return false;
+        case 2:
+            if (edit.x < level->size.x - 1) {
+                edit.x++;
+                return true;
+            }
+            return false;
+        case 3:
+            if (edit.y < level->size.y - 1) {
+                edit.y++;
+                return true;
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
+// Overwrites the cursor cell even with the same content: that still counts
+// as a change.
+void modifyTile(EditState* state) {
+    Level* level = state->level;
+    if (level == nullptr || state->edit.x < 0 || state->edit.y < 0 || state->edit.x >= level->size.x ||
+        state->edit.y >= level->size.y) {
+        return;
+    }
+    state->unsaved = true;
+    setTileState(level, state->edit.x, state->edit.y, static_cast<TileState>(state->selection + 1));
+}
+
+void switchLevel(EditState* state, Level* level) {
+    if (level != nullptr) {
+        state->level = level;
+        state->edit = Coordinates{0, 0};
+    }
+}
+
+void nextLevel(EditState* state) {
+    if (state->level != nullptr) {
+        switchLevel(state, state->level->next);
+    }
+}
+
+void prevLevel(EditState* state) {
+    if (state->level != nullptr) {
+        switchLevel(state, state->level->prev);
+    }
+}
+
+void handleExitToMenu(EditState* state) {
+    if (!state->unsaved) {
+        state->result = 1;
+        return;
+    }
+    int answer =
+        dialogBox(state->renderer, state->tiles, state->font, "Biztosan szeretnél mentés nélkül kilépni?");
+    if (answer == dialogOk) {
+        state->result = 1;
+    } else if (answer == dialogClosed) {
+        state->result = 0;
+    }
+}
+
+enum EditAction { leave, store, previous, next, addBefore, addAfter, remove };
+
+// When a button's picture is drawn; its cell acts always.
+enum Shown { always, withPrevious, withNext, withLevel };
+
+struct EditButton {
+    Coordinates cell;
+    Tile picture;
+    EditAction action;
+    Shown shown;
+};
+
+// The buttons around the level, in the order clicks are tested.
+const EditButton editButtons[] = {
+    {{0, 0}, home, leave, always},
+    {{0, 1}, save, store, always},
+    {{0, 11}, left, previous, withPrevious},
+    {{19, 11}, right, next, withNext},
+    {{1, 11}, add, addBefore, always},
+    {{18, 11}, add, addAfter, always},
+    {{0, 10}, deleteButton, remove, withLevel},
+};
+
+// Clicks on the name row between the add buttons rename the level.
+constexpr int renameLeft = 2;
+constexpr int renameRight = 17;
+const Coordinates nameCell{10, 11};
+
+void act(EditState* state, EditAction action) {
+    switch (action) {
+        case leave:
+            handleExitToMenu(state);
+            break;
+        case store:
+            saveState(state);
+            break;
+        case previous:
+            prevLevel(state);
+            break;
+        case next:
+            nextLevel(state);
+            break;
+        case addBefore:
+            addLevel(state, false);
+            break;
+        case addAfter:
+            addLevel(state, true);
+            break;
+        case remove:
+            deleteCurrent(state);
+            break;
+    }
+}
+
+void drawButtons(EditState* state, Shown shown) {
+    for (const EditButton& button : editButtons) {
+        if (button.shown == shown) {
+            renderTileC(state->renderer, state->tiles, button.picture, button.cell);
+        }
+    }
+}
+
+void render(EditState* state) {
+    SDL_Renderer* renderer = state->renderer;
+    SDL_Texture* tiles = state->tiles;
+    SDL_RenderClear(renderer);
+    renderTiles(renderer, tiles, greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
+    drawButtons(state, always);
+    const Level* level = state->level;
+    if (level != nullptr) {
+        for (int i = 0; i < paletteSize; i++) {
+            drawContent(state, static_cast<TileState>(i + 1), 0, paletteTop + i, false);
+            if (i == state->selection) {
+                renderTile(renderer, tiles, selection, 0, paletteTop + i);
+            }
+        }
+        Coordinates start = levelOrigin(level);
+        renderTiles(renderer, tiles, brownFloor, start.x, start.y, start.x + level->size.x - 1,
+                    start.y + level->size.y - 1);
+        for (int c = 0; c < level->size.x; c++) {
+            for (int r = 0; r < level->size.y; r++) {
+                drawContent(state, level->tiles[c + r * level->size.x], start.x + c, start.y + r, true);
+            }
+        }
+        renderTile(renderer, tiles, selection, start.x + state->edit.x, start.y + state->edit.y);
+        if (level->prev != nullptr) {
+            drawButtons(state, withPrevious);
+        }
+        renderFontC(renderer, state->font, white, level->name, nameCell, true, true);
+        if (level->next != nullptr) {
+            drawButtons(state, withNext);
+        }
+        drawButtons(state, withLevel);
+    }
+    SDL_RenderPresent(renderer);
+}
+
+bool handleKeydown(EditState* state, SDL_Scancode key) {
+    if (key == SDL_SCANCODE_LCTRL || key == SDL_SCANCODE_RCTRL) {
+        state->ctrl = true;
+        return false;
+    }
+    if (state->ctrl) {
+        if (key == SDL_SCANCODE_S || key == SDL_SCANCODE_DOWN) {
+            saveState(state);
+            // The Ctrl release went to the dialogs, never to this screen.
+            state->ctrl = false;
+            return true;
+        }
+        return false;
+    }
+    if (key >= SDL_SCANCODE_1 && key < SDL_SCANCODE_1 + paletteSize) {
+        state->selection = key - SDL_SCANCODE_1;
+        return true;
+    }
+    switch (key) {
+        case SDL_SCANCODE_A:
+        case SDL_SCANCODE_LEFT:
+            return moveSelection(0, state);
+        case SDL_SCANCODE_W:
+        case SDL_SCANCODE_UP:
+            return moveSelection(1, state);
+        case SDL_SCANCODE_D:
+        case SDL_SCANCODE_RIGHT:
+            return moveSelection(2, state);
+        case SDL_SCANCODE_S:
+        case SDL_SCANCODE_DOWN:
+            return moveSelection(3, state);
+        case SDL_SCANCODE_RETURN:
+        case SDL_SCANCODE_SPACE:
+            modifyTile(state);
+            return true;
+        case SDL_SCANCODE_R:
+            renameLevel(state);
+            return true;
+        case SDL_SCANCODE_ESCAPE:
+            act(state, leave);
+            return true;
+        case SDL_SCANCODE_HOME:
+            act(state, addBefore);
+            return true;
+        case SDL_SCANCODE_END:
+            act(state, addAfter);
+            return true;
+        case SDL_SCANCODE_DELETE:
+            act(state, remove);
+            return true;
+        case SDL_SCANCODE_PAGEUP:
+            act(state, next);
+            return true;
+        case SDL_SCANCODE_PAGEDOWN:
+            act(state, previous);
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool handleKeyup(EditState* state, SDL_Scancode key) {
+    if (key == SDL_SCANCODE_LCTRL || key == SDL_SCANCODE_RCTRL) {
+        state->ctrl = false;
+    }
+    return false;
+}
+
+bool handleClick(EditState* state, int x, int y) {
+    for (const EditButton& button : editButtons) {
+        if (clickTile(button.cell.x, button.cell.y, x, y)) {
+            act(state, button.action);
+            return true;
+        }
+    }
+    Level* level = state->level;
+    if (level == nullptr) {
+        return false;
+    }
+    for (int i = 0; i < paletteSize; i++) {
+        if (clickTile(0, paletteTop + i, x, y)) {
+            state->selection = i;
+            return true;
+        }
+    }
+    Coordinates start = levelOrigin(level);
+    if (clickTiles(start.x, start.y, start.x + level->size.x - 1, start.y + level->size.y - 1, x, y)) {
+        state->edit = Coordinates{x / tileSize - start.x, y / tileSize - start.y};
+        modifyTile(state);
+        return true;
+    }
+    if (clickTiles(renameLeft, nameCell.y, renameRight, nameCell.y, x, y)) {
+        renameLevel(state);
+        return true;
+    }
+    return false;
+}
+
+bool handleEvent(SDL_Event event, EditState* state) {
+    switch (event.type) {
+        case SDL_QUIT:
+            state->result = 0;
+            return false;
+        case SDL_KEYDOWN:
+            return handleKeydown(state, event.key.keysym.scancode);
+        case SDL_KEYUP:
+            return handleKeyup(state, event.key.keysym.scancode);
+        case SDL_MOUSEBUTTONDOWN:
+            return handleClick(state, event.button.x, event.button.y);
+        default:
+            return false;
+    }
+}
+
+// A name that cannot be read is a new file only when nothing of that name
+// exists; otherwise a later save would replace levels we could not read.
+bool isNewFile(const char* filename) {
+    struct stat info;
+    return stat(filename, &info) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+}  // namespace
+
+int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* filename) {
+    LoadLevelResult loaded = loadLevel(filename);
+    switch (loaded.result) {
+        case loadCannotOpen:
+            if (!isNewFile(filename)) {
+                return alertBox(renderer, tiles, font, "Nem lehet megnyitni a fájlt");
+            }
+            break;
+        case loadNoMemory:
+            return alertBox(renderer, tiles, font, "Memóriafoglalási hiba");
+        case loadBadCharacter:
+            return alertBox(renderer, tiles, font, "A fájl hibás karaktereket tartalmaz");
+        case loadTooLarge: {
+            int answer = dialogBox(renderer, tiles, font, "Néhány szint túl nagy. Biztosan megnyitod?");
+            if (answer != dialogOk) {
+                unloadLevel(loaded.level);
+                return answer == dialogClosed ? 0 : 1;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    EditState state{loaded.level, loaded.level, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font};
+    render(&state);
+    SDL_Event event;
+    while (SDL_WaitEvent(&event) != 0) {
+        bool redraw = handleEvent(event, &state);
+        if (state.result != -1) {
+            unloadLevel(state.firstLevel);
+            return state.result;
+        }
+        if (redraw) {
+            render(&state);
+        }
+    }
+    unloadLevel(state.firstLevel);
+    return 0;
+}

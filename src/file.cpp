@@ -1,0 +1,470 @@
+#include "file.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int stagingSize = maxLevelWidth * maxLevelHeight;
+// Bytes of a line kept for the rules: a row of up to 19 cells, or ";", one
+// space and a name whose 64th byte tells whether its 63rd ends a character.
+constexpr int keptLineBytes = 128;
+constexpr int maxNameBytes = nameBufferSize - 1;
+// A level line is at most this long; longer ones are too wide.
+constexpr int tooLongRow = maxLevelWidth + 1;
+// Lines this short (after the line end) close the pending level.
+constexpr int separatorLength = 2;
+
+struct LoadState {
+    char line[keptLineBytes];  // the first bytes of the line just read
+    int lineLength;            // its true length, line-end bytes removed
+    char name[nameBufferSize];
+    TileState level[stagingSize];  // 11 rows of 19 cells, row stride 19
+    int rowIndex;
+    int maxLength;
+};
+
+bool checkTile(char tile) {
+    switch (tile) {
+        case '#':
+        case '@':
+        case '+':
+        case '$':
+        case '*':
+        case '.':
+        case ' ':
+            return true;
+        default:
+            return false;
+    }
+}
+
+TileState charToTile(char tile) {
+    switch (tile) {
+        case '#':
+            return wallS;
+        case '@':
+            return playerS;
+        case '+':
+            return playerOnTargetS;
+        case '$':
+            return crateS;
+        case '*':
+            return crateOnTargetS;
+        case '.':
+            return targetS;
+        case ' ':
+            return floorTileS;
+        default:
+            return invalidS;
+    }
+}
+
+char tileToChar(TileState tile) {
+    switch (tile) {
+        case wallS:
+            return '#';
+        case playerS:
+            return '@';
+        case playerOnTargetS:
+            return '+';
+        case crateS:
+            return '$';
+        case crateOnTargetS:
+            return '*';
+        case targetS:
+            return '.';
+        default:
+            return ' ';
+    }
+}
+
+// Element 0 doubles as the "a row is stored" marker, so it starts invalid.
+void emptyLevel(TileState* level) {
+    level[0] = invalidS;
+    for (int i = 1; i < stagingSize; i++) {
+        level[i] = floorTileS;
+    }
+}
+
+void freeLevel(Level* level) {
+    if (level == nullptr) {
+        return;
+    }
+    std::free(level->tiles);
+    std::free(level->name);
+    std::free(level);
+}
+
+void resetPending(LoadState* state) {
+    emptyLevel(state->level);
+    state->name[0] = '\0';
+    state->rowIndex = 0;
+    state->maxLength = 0;
+}
+
+// Closes the pending level onto the end of the list. Returns 0, or 2 when
+// memory ran out, in which case the whole list is already released.
+int addLevel(LoadState* state, Level** first, Level** current) {
+    if (state->maxLength <= maxLevelWidth && state->rowIndex <= maxLevelHeight) {
+        Level* level = static_cast<Level*>(std::calloc(1, sizeof(Level)));
+        if (level == nullptr) {
+            unloadLevel(*first);
+            *first = *current = nullptr;
+            return loadNoMemory;
+        }
+        level->size = Coordinates{state->maxLength, state->rowIndex};
+        size_t nameLength = std::strlen(state->name);
+        level->tiles = static_cast<TileState*>(
+            std::malloc(sizeof(TileState) * static_cast<size_t>(state->maxLength * state->rowIndex)));
+        level->name = static_cast<char*>(std::malloc(nameLength + 1));
+        if (level->tiles == nullptr || level->name == nullptr) {
+            freeLevel(level);
+            unloadLevel(*first);
+            *first = *current = nullptr;
+            return loadNoMemory;
+        }
+        std::memcpy(level->name, state->name, nameLength + 1);
+        for (int r = 0; r < state->rowIndex; r++) {
+            std::memcpy(level->tiles + r * state->maxLength, state->level + r * maxLevelWidth,
+                        sizeof(TileState) * static_cast<size_t>(state->maxLength));
+        }
+        if (*first == nullptr) {
+            *first = level;
+        } else {
+            level->prev = *current;
+            (*current)->next = level;
+        }
+        *current = level;
+    }
+    resetPending(state);
+    return loadOk;
+}
+
+// The name after ";" and one optional space, cut to what a name buffer holds
+// without splitting a UTF-8 character.
+void takeName(LoadState* state) {
+    int start = (state->lineLength > 1 && state->line[1] == ' ') ? 2 : 1;
+    int length = state->lineLength - start;
+    if (length > maxNameBytes) {
+        length = maxNameBytes;
+        while (length > 0 && (static_cast<unsigned char>(state->line[start + length]) & 0xC0) == 0x80) {
+            length--;
+        }
+    }
+    std::memcpy(state->name, state->line + start, static_cast<size_t>(length));
+    state->name[length] = '\0';
+}
+
+// Applies the name, row and separator rules to the line in `state`.
+// Returns loadOk to go on, or the code that ends the reading.
+int processLine(LoadState* state, int* code, Level** first, Level** current) {
+    int length = state->lineLength;
+    if (length > separatorLength && state->line[0] == ';') {
+        takeName(state);
+    }
+    if (length > 0 && checkTile(state->line[0])) {
+        if (length > state->maxLength) {
+            state->maxLength = length;
+        }
+        if (length >= tooLongRow || state->rowIndex == maxLevelHeight) {
+            *code = loadTooLarge;
+        } else {
+            for (int i = 0; i < length; i++) {
+                if (!checkTile(state->line[i])) {
+                    unloadLevel(*first);
+                    *first = *current = nullptr;
+                    return loadBadCharacter;
+                }
+            }
+            for (int i = 0; i < length; i++) {
+                state->level[state->rowIndex * maxLevelWidth + i] = charToTile(state->line[i]);
+            }
+            state->rowIndex++;
+        }
+    }
+    if (length <= separatorLength) {
+        if (state->level[0] != invalidS) {
+            return addLevel(state, first, current);
+        }
+        // A level whose every row was too wide ends here too, so that its
+        // width and name do not spill into the next level.
+        if (state->maxLength > 0) {
+            resetPending(state);
+        }
+    }
+    return loadOk;
+}
+
+// Reads the whole file line by line. Every physical line is one line however
+// long it is: only its first bytes and its true length are kept.
+int readLines(int fd, LoadState* state, int* code, Level** first, Level** current) {
+    char chunk[16384];
+    int kept = 0;
+    long long trueLength = 0;
+    long long trailingCR = 0;
+    bool pending = false;
+    for (;;) {
+        ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            unloadLevel(*first);
+            *first = *current = nullptr;
+            return loadCannotOpen;
+        }
+        if (got == 0) {
+            break;
+        }
+        const char* p = chunk;
+        const char* end = chunk + got;
+        while (p < end) {
+            const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+            const char* spanEnd = newline != nullptr ? newline : end;
+            long long span = spanEnd - p;
+            if (span > 0) {
+                pending = true;
+                if (kept < keptLineBytes) {
+                    long long room = keptLineBytes - kept;
+                    long long take = span < room ? span : room;
+                    std::memcpy(state->line + kept, p, static_cast<size_t>(take));
+                    kept += static_cast<int>(take);
+                }
+                long long crs = 0;
+                while (crs < span && spanEnd[-1 - crs] == '\r') {
+                    crs++;
+                }
+                trailingCR = (crs == span) ? trailingCR + crs : crs;
+                trueLength += span;
+            }
+            if (newline == nullptr) {
+                break;
+            }
+            long long length = trueLength - trailingCR;
+            state->lineLength = length > INT_MAX ? INT_MAX : static_cast<int>(length);
+            int stop = processLine(state, code, first, current);
+            if (stop != loadOk) {
+                return stop;
+            }
+            kept = 0;
+            trueLength = trailingCR = 0;
+            pending = false;
+            p = newline + 1;
+        }
+    }
+    if (pending) {
+        long long length = trueLength - trailingCR;
+        state->lineLength = length > INT_MAX ? INT_MAX : static_cast<int>(length);
+        int stop = processLine(state, code, first, current);
+        if (stop != loadOk) {
+            return stop;
+        }
+    }
+    if (state->level[0] != invalidS) {
+        return addLevel(state, first, current);
+    }
+    return loadOk;
+}
+
+// --- writing -------------------------------------------------------------
+
+struct Writer {
+    int fd;
+    bool failed;
+    size_t used;
+    char buffer[16384];
+};
+
+void flushWriter(Writer* writer) {
+    size_t done = 0;
+    while (!writer->failed && done < writer->used) {
+        ssize_t wrote = write(writer->fd, writer->buffer + done, writer->used - done);
+        if (wrote < 0) {
+            if (errno != EINTR) {
+                writer->failed = true;
+            }
+            continue;
+        }
+        done += static_cast<size_t>(wrote);
+    }
+    writer->used = 0;
+}
+
+void putBytes(Writer* writer, const char* bytes, size_t count) {
+    while (count > 0 && !writer->failed) {
+        if (writer->used == sizeof writer->buffer) {
+            flushWriter(writer);
+        }
+        size_t room = sizeof writer->buffer - writer->used;
+        size_t take = count < room ? count : room;
+        std::memcpy(writer->buffer + writer->used, bytes, take);
+        writer->used += take;
+        bytes += take;
+        count -= take;
+    }
+}
+
+void writeLevels(Writer* writer, const Level* level) {
+    char row[maxLevelWidth + 1];
+    for (; level != nullptr && !writer->failed; level = level->next) {
+        putBytes(writer, "; ", 2);
+        if (level->name != nullptr) {
+            putBytes(writer, level->name, std::strlen(level->name));
+        }
+        putBytes(writer, "\n", 1);
+        for (int y = 0; y < level->size.y; y++) {
+            // Widths above 19 cannot come from the reader; write them in pieces anyway.
+            for (int x = 0; x < level->size.x;) {
+                int count = 0;
+                while (count < maxLevelWidth && x < level->size.x) {
+                    row[count++] = tileToChar(level->tiles[y * level->size.x + x]);
+                    x++;
+                }
+                putBytes(writer, row, static_cast<size_t>(count));
+            }
+            putBytes(writer, "\n", 1);
+        }
+        putBytes(writer, "\n", 1);
+    }
+    flushWriter(writer);
+}
+
+// Follows symbolic links so that a save replaces the file a link points to
+// and leaves the link itself in place. False when the chain cannot be read.
+bool resolveTarget(const char* filename, char* resolved, struct stat* info, bool* exists) {
+    if (std::strlen(filename) >= PATH_MAX) {
+        return false;
+    }
+    std::strcpy(resolved, filename);
+    for (int hops = 0; hops < 40; hops++) {
+        if (lstat(resolved, info) != 0) {
+            if (errno == ENOENT) {
+                *exists = false;
+                return true;
+            }
+            return false;
+        }
+        if (!S_ISLNK(info->st_mode)) {
+            *exists = true;
+            return true;
+        }
+        char link[PATH_MAX];
+        ssize_t length = readlink(resolved, link, sizeof link - 1);
+        if (length < 0) {
+            return false;
+        }
+        link[length] = '\0';
+        if (link[0] == '/') {
+            std::strcpy(resolved, link);
+        } else {
+            char* slash = std::strrchr(resolved, '/');
+            size_t dirLength = slash != nullptr ? static_cast<size_t>(slash - resolved) + 1 : 0;
+            if (dirLength + static_cast<size_t>(length) >= PATH_MAX) {
+                return false;
+            }
+            std::memcpy(resolved + dirLength, link, static_cast<size_t>(length) + 1);
+        }
+    }
+    return false;
+}
+
+// Opens a new, empty file beside `target`; the caller removes or renames it.
+int openTemporary(const char* target, char* temporary) {
+    const char* slash = std::strrchr(target, '/');
+    int dirLength = slash != nullptr ? static_cast<int>(slash - target) + 1 : 0;
+    const char* base = target + dirLength;
+    for (int attempt = 0; attempt < 100; attempt++) {
+        int written = std::snprintf(temporary, PATH_MAX, "%.*s.%s.%ld.%d.tmp", dirLength, target, base,
+                                    static_cast<long>(getpid()), attempt);
+        if (written < 0 || written >= PATH_MAX) {
+            return -1;
+        }
+        int fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+LoadLevelResult loadLevel(char* filename) {
+    LoadLevelResult loaded{loadOk, nullptr};
+    // Non-blocking, so that a FIFO cannot hang the game before it is refused.
+    int fd = open(filename, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        loaded.result = loadCannotOpen;
+        return loaded;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        loaded.result = loadCannotOpen;
+        return loaded;
+    }
+    LoadState state;
+    state.lineLength = 0;
+    resetPending(&state);
+    Level* first = nullptr;
+    Level* current = nullptr;
+    int code = loadOk;
+    int stop = readLines(fd, &state, &code, &first, &current);
+    close(fd);
+    if (stop != loadOk) {
+        loaded.result = stop;
+        return loaded;
+    }
+    loaded.result = code;
+    loaded.level = first;
+    return loaded;
+}
+
+bool saveLevel(Level* level, char* filename) {
+    char target[PATH_MAX];
+    struct stat info;
+    bool exists = false;
+    if (!resolveTarget(filename, target, &info, &exists)) {
+        return false;
+    }
+    // Only a regular file may be replaced; never a directory or a device.
+    if (exists && !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    char temporary[PATH_MAX];
+    int fd = openTemporary(target, temporary);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = !exists || fchmod(fd, info.st_mode & 07777) == 0;
+    if (ok) {
+        Writer writer;
+        writer.fd = fd;
+        writer.failed = false;
+        writer.used = 0;
+        writeLevels(&writer, level);
+        ok = !writer.failed && fsync(fd) == 0;
+    }
+    ok = (close(fd) == 0) && ok;
+    ok = ok && rename(temporary, target) == 0;
+    if (!ok) {
+        unlink(temporary);
+    }
+    return ok;
+}
+
+void unloadLevel(Level* level) {
+    while (level != nullptr) {
+        Level* next = level->next;
+        freeLevel(level);
+        level = next;
+    }
+}

@@ -1,0 +1,214 @@
+#include "menu.h"
+
+#include "coordinates.h"
+#include "file.h"
+#include "input.h"
+#include "tiles.h"
+
+namespace {
+
+struct MenuState {
+    Coordinates crate;
+    Coordinates player;
+    char* filename;
+    int result;
+    SDL_Renderer* renderer;
+    SDL_Texture* tiles;
+    TTF_Font* font;
+};
+
+constexpr Coordinates playerStart{3, 4};
+constexpr Coordinates crateStart{4, 6};
+// The walkable floor of the room.
+constexpr int floorLeft = 2;
+constexpr int floorTop = 2;
+constexpr int floorRight = 5;
+constexpr int floorBottom = 9;
+constexpr Coordinates playTarget{4, 4};
+constexpr Coordinates editTarget{4, 7};
+// The four corners of the floor end the program.
+constexpr Coordinates exitTargets[] = {{2, 2}, {5, 2}, {2, 9}, {5, 9}};
+
+constexpr Coordinates steps[] = {{-1, 0}, {0, -1}, {1, 0}, {0, 1}};
+
+struct ArrowButton {
+    Coordinates cell;
+    Tile picture;
+    int dir;
+};
+
+// The on-screen arrow panel, in the order clicks are tested.
+const ArrowButton arrowButtons[] = {
+    {{16, 6}, up, 1},
+    {{16, 8}, down, 3},
+    {{15, 7}, left, 0},
+    {{17, 7}, right, 2},
+};
+
+struct Label {
+    Coordinates cell;
+    const char* text;
+};
+
+const Label labels[] = {
+    {{10, 1}, "Boxtolo"},
+    {{7, 4}, "Játék kezdése"},
+    {{7, 7}, "Szintszerkesztő"},
+    {{7, 9}, "Kilépésch"},
+    {{7, 2}, "Kilépésch"},
+    {{0, 11}, "Told a ládát a megfelelő opció előtti célra!"},
+};
+
+const SDL_Color white{255, 255, 255, 0};
+
+bool same(Coordinates a, Coordinates b) {
+    return a.x == b.x && a.y == b.y;
+}
+
+void renderMenu(MenuState* state) {
+    SDL_Renderer* renderer = state->renderer;
+    SDL_Texture* tiles = state->tiles;
+    SDL_RenderClear(renderer);
+    renderTiles(renderer, tiles, greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
+    renderTiles(renderer, tiles, brownFloor, 1, 1, 6, 10);
+    renderTiles(renderer, tiles, wall, 1, 1, 1, 10);
+    renderTiles(renderer, tiles, wall, 2, 1, 5, 1);
+    renderTiles(renderer, tiles, wall, 6, 1, 6, 10);
+    renderTiles(renderer, tiles, wall, 2, 10, 5, 10);
+    renderTileC(renderer, tiles, crate, state->crate);
+    renderTileC(renderer, tiles, target, playTarget);
+    renderTileC(renderer, tiles, target, editTarget);
+    for (Coordinates exitTarget : exitTargets) {
+        renderTileC(renderer, tiles, target, exitTarget);
+    }
+    renderTileC(renderer, tiles, player, state->player);
+    renderTiles(renderer, tiles, greenFloor, 14, 5, 18, 9);
+    renderTiles(renderer, tiles, wall, 14, 5, 18, 5);
+    renderTiles(renderer, tiles, wall, 14, 9, 18, 9);
+    renderTiles(renderer, tiles, wall, 14, 6, 14, 8);
+    renderTiles(renderer, tiles, wall, 18, 6, 18, 8);
+    for (const ArrowButton& button : arrowButtons) {
+        renderTileC(renderer, tiles, button.picture, button.cell);
+    }
+    for (const Label& label : labels) {
+        renderFontC(renderer, state->font, white, label.text, label.cell, false, true);
+    }
+    SDL_RenderPresent(renderer);
+}
+
+// Asks for the file name; a confirmed name chooses `chosen`.
+void promptFile(MenuState* state, int chosen) {
+    int answer = textInput(state->renderer, state->tiles, state->font, "File neve", state->filename,
+                           nameBufferSize - 1);
+    if (answer == dialogClosed) {
+        state->result = menuQuit;
+    } else if (answer == dialogOk) {
+        state->result = chosen;
+    }
+}
+
+// True when the crate may move to the cell; a target acts instead.
+bool processCratePosition(MenuState* state, int crateX, int crateY) {
+    if ((crateX == floorLeft || crateX == floorRight) && (crateY == floorTop || crateY == floorBottom)) {
+        state->result = menuQuit;
+        return false;
+    }
+    if (same(Coordinates{crateX, crateY}, playTarget)) {
+        promptFile(state, menuPlay);
+        return false;
+    }
+    if (same(Coordinates{crateX, crateY}, editTarget)) {
+        promptFile(state, menuEdit);
+        return false;
+    }
+    return true;
+}
+
+bool atEdge(Coordinates cell, int dir) {
+    switch (dir) {
+        case 0:
+            return cell.x == floorLeft;
+        case 1:
+            return cell.y == floorTop;
+        case 2:
+            return cell.x == floorRight;
+        default:
+            return cell.y == floorBottom;
+    }
+}
+
+bool processMovement(int dir, MenuState* state) {
+    if (dir < 0 || dir > 3) {
+        return false;
+    }
+    Coordinates step = steps[dir];
+    Coordinates next{state->player.x + step.x, state->player.y + step.y};
+    if (same(next, state->crate)) {
+        if (atEdge(state->crate, dir)) {
+            return false;
+        }
+        if (processCratePosition(state, state->crate.x + step.x, state->crate.y + step.y)) {
+            state->crate = Coordinates{state->crate.x + step.x, state->crate.y + step.y};
+            state->player = next;
+        }
+        // A target acted: the prompt covered the room, which must be redrawn.
+        return true;
+    }
+    if (atEdge(state->player, dir)) {
+        return false;
+    }
+    state->player = next;
+    return true;
+}
+
+bool handleEvent(SDL_Event event, MenuState* state) {
+    switch (event.type) {
+        case SDL_KEYDOWN:
+            switch (event.key.keysym.scancode) {
+                case SDL_SCANCODE_LEFT:
+                case SDL_SCANCODE_A:
+                    return processMovement(0, state);
+                case SDL_SCANCODE_UP:
+                case SDL_SCANCODE_W:
+                    return processMovement(1, state);
+                case SDL_SCANCODE_RIGHT:
+                case SDL_SCANCODE_D:
+                    return processMovement(2, state);
+                case SDL_SCANCODE_DOWN:
+                case SDL_SCANCODE_S:
+                    return processMovement(3, state);
+                default:
+                    return false;
+            }
+        case SDL_MOUSEBUTTONDOWN:
+            for (const ArrowButton& button : arrowButtons) {
+                if (clickTile(button.cell.x, button.cell.y, event.button.x, event.button.y)) {
+                    return processMovement(button.dir, state);
+                }
+            }
+            return false;
+        case SDL_QUIT:
+            state->result = menuQuit;
+            return false;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+int mainMenu(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* filename) {
+    MenuState state{crateStart, playerStart, filename, -1, renderer, tiles, font};
+    renderMenu(&state);
+    SDL_Event event;
+    while (SDL_WaitEvent(&event) != 0) {
+        bool redraw = handleEvent(event, &state);
+        if (state.result != -1) {
+            return state.result;
+        }
+        if (redraw) {
+            renderMenu(&state);
+        }
+    }
+    return menuQuit;
+}

@@ -1,0 +1,547 @@
+#include "play.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "coordinates.h"
+#include "file.h"
+#include "input.h"
+#include "tiles.h"
+
+namespace {
+
+struct PlayState {
+    Level* firstLevel;   // the loaded list, owned
+    Level* level;        // working copy: own record and cells, borrowed name and links
+    Level* backupLevel;  // the list node the working copy came from
+    Coordinates player;  // the player lives here only, never in the working copy
+    int result;
+    bool ctrl;
+    bool edited;    // moves not yet written into the list node
+    bool finished;  // solved: drawn on green, leaving asks nothing
+    bool unsaved;   // moves attempted since load or the last save to the file
+    char* filename;
+    SDL_Renderer* renderer;
+    SDL_Texture* tiles;
+    TTF_Font* font;
+};
+
+constexpr Coordinates steps[] = {{-1, 0}, {0, -1}, {1, 0}, {0, 1}};
+
+const SDL_Color white{255, 255, 255, 0};
+
+// --- rules -----------------------------------------------------------------
+
+bool inside(const Level* level, int x, int y) {
+    return x >= 0 && y >= 0 && x < level->size.x && y < level->size.y;
+}
+
+// Outside the level reads as invalid, which blocks like a wall.
+TileState getTileState(const Level* level, int x, int y) {
+    return inside(level, x, y) ? level->tiles[x + y * level->size.x] : invalidS;
+}
+
+void setTileState(Level* level, int x, int y, TileState state) {
+    if (inside(level, x, y)) {
+        level->tiles[x + y * level->size.x] = state;
+    }
+}
+
+bool checkFinished(const PlayState* state) {
+    const Level* level = state->level;
+    for (int i = 0; i < level->size.x * level->size.y; i++) {
+        if (level->tiles[i] == targetS) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Makes `level` current with a fresh working copy. The new copy is made
+// before the old one is released, so running out of memory changes nothing.
+bool fillState(PlayState* state, Level* level) {
+    Level* copy = static_cast<Level*>(std::malloc(sizeof(Level)));
+    if (copy == nullptr) {
+        return false;
+    }
+    *copy = *level;
+    size_t cells = static_cast<size_t>(level->size.x * level->size.y);
+    copy->tiles = static_cast<TileState*>(std::malloc(sizeof(TileState) * cells));
+    if (copy->tiles == nullptr) {
+        std::free(copy);
+        return false;
+    }
+    std::memcpy(copy->tiles, level->tiles, sizeof(TileState) * cells);
+    if (state->level != nullptr) {
+        std::free(state->level->tiles);
+        std::free(state->level);
+    }
+    state->level = copy;
+    state->backupLevel = level;
+    for (int x = 0; x < level->size.x; x++) {
+        for (int y = 0; y < level->size.y; y++) {
+            TileState cell = getTileState(level, x, y);
+            if (cell == playerS || cell == playerOnTargetS) {
+                state->player = Coordinates{x, y};
+                setTileState(copy, x, y, cell == playerS ? floorTileS : targetS);
+            }
+        }
+    }
+    state->edited = false;
+    state->finished = checkFinished(state);
+    return true;
+}
+
+void writeState(PlayState* state) {
+    Level* node = state->backupLevel;
+    if (node == nullptr) {
+        return;
+    }
+    std::memcpy(node->tiles, state->level->tiles, sizeof(TileState) * static_cast<size_t>(node->size.x * node->size.y));
+    Coordinates p = state->player;
+    setTileState(node, p.x, p.y, getTileState(node, p.x, p.y) == targetS ? playerOnTargetS : playerS);
+    state->edited = false;
+}
+
+void freeState(PlayState* state) {
+    if (state->level != nullptr) {
+        std::free(state->level->tiles);
+        std::free(state->level);
+        state->level = nullptr;
+    }
+}
+
+// Every level needs exactly one player and at least as many crates as targets.
+bool checkLevels(const Level* level) {
+    for (; level != nullptr; level = level->next) {
+        int players = 0;
+        int crates = 0;
+        int targets = 0;
+        for (int i = 0; i < level->size.x * level->size.y; i++) {
+            switch (level->tiles[i]) {
+                case playerS:
+                    players++;
+                    break;
+                case playerOnTargetS:
+                    players++;
+                    targets++;
+                    break;
+                case crateS:
+                    crates++;
+                    break;
+                case crateOnTargetS:
+                    crates++;
+                    targets++;
+                    break;
+                case targetS:
+                    targets++;
+                    break;
+                default:
+                    break;
+            }
+        }
+        if (players != 1 || crates < targets) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void checkWinState(PlayState* state) {
+    if (!checkFinished(state)) {
+        return;
+    }
+    state->finished = true;
+    writeState(state);
+    if (alertBox(state->renderer, state->tiles, state->font, "Sikeresen tejesítetted a pályát!") == dialogClosed) {
+        state->result = 0;
+    }
+}
+
+bool walkable(TileState cell) {
+    return cell == floorTileS || cell == targetS;
+}
+
+bool move(PlayState* state, Coordinates step) {
+    Level* level = state->level;
+    Coordinates n{state->player.x + step.x, state->player.y + step.y};
+    Coordinates f{n.x + step.x, n.y + step.y};
+    TileState near = getTileState(level, n.x, n.y);
+    if (near == crateS || near == crateOnTargetS) {
+        TileState far = getTileState(level, f.x, f.y);
+        if (!walkable(far)) {
+            return false;
+        }
+        setTileState(level, n.x, n.y, near == crateS ? floorTileS : targetS);
+        setTileState(level, f.x, f.y, far == floorTileS ? crateS : crateOnTargetS);
+        state->player = n;
+        checkWinState(state);
+        return true;
+    }
+    if (!walkable(near)) {
+        return false;
+    }
+    state->player = n;
+    return true;
+}
+
+bool moveLeft(PlayState* state) {
+    return move(state, steps[0]);
+}
+bool moveUp(PlayState* state) {
+    return move(state, steps[1]);
+}
+bool moveRight(PlayState* state) {
+    return move(state, steps[2]);
+}
+bool moveDown(PlayState* state) {
+    return move(state, steps[3]);
+}
+
+// Even a refused move counts as a change: leaving then asks first.
+bool processMovement(int dir, PlayState* state) {
+    state->edited = true;
+    state->unsaved = true;
+    switch (dir) {
+        case 0:
+            return moveLeft(state);
+        case 1:
+            return moveUp(state);
+        case 2:
+            return moveRight(state);
+        case 3:
+            return moveDown(state);
+        default:
+            return false;
+    }
+}
+
+// --- screen ----------------------------------------------------------------
+
+Tile tileStateToTile(TileState state) {
+    switch (state) {
+        case wallS:
+            return wall;
+        case playerS:
+        case playerOnTargetS:
+            return player;
+        case crateS:
+            return crate;
+        case crateOnTargetS:
+            return crateOnTarget;
+        case targetS:
+            return target;
+        default:
+            return brownFloor;
+    }
+}
+
+enum PlayAction { moveUpAction, moveDownAction, moveLeftAction, moveRightAction, leave, restart, store, previous, next };
+
+// When a button's picture is drawn; its cell acts always.
+enum Shown { always, withPrevious, withNext };
+
+struct PlayButton {
+    Coordinates cell;
+    Tile picture;
+    PlayAction action;
+    Shown shown;
+};
+
+// In the order clicks are tested. None overlap, so drawing may walk it too.
+const PlayButton playButtons[] = {
+    {{0, 6}, up, moveUpAction, always},
+    {{0, 9}, down, moveDownAction, always},
+    {{0, 7}, left, moveLeftAction, always},
+    {{0, 8}, right, moveRightAction, always},
+    {{0, 0}, home, leave, always},
+    {{0, 1}, retry, restart, always},
+    {{0, 2}, save, store, always},
+    {{0, 11}, left, previous, withPrevious},
+    {{19, 11}, right, next, withNext},
+};
+
+const Coordinates nameCell{10, 11};
+
+void drawButtons(PlayState* state, Shown shown) {
+    for (const PlayButton& button : playButtons) {
+        if (button.shown == shown) {
+            renderTileC(state->renderer, state->tiles, button.picture, button.cell);
+        }
+    }
+}
+
+void render(PlayState* state) {
+    SDL_Renderer* renderer = state->renderer;
+    SDL_Texture* tiles = state->tiles;
+    const Level* level = state->level;
+    SDL_RenderClear(renderer);
+    renderTiles(renderer, tiles, state->finished ? greenFloor : greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
+    int startX = (maxLevelWidth - level->size.x) / 2 + 1;
+    int startY = (maxLevelHeight - level->size.y) / 2;
+    renderTiles(renderer, tiles, brownFloor, startX, startY, startX + level->size.x - 1, startY + level->size.y - 1);
+    for (int i = 0; i < level->size.x; i++) {
+        for (int j = 0; j < level->size.y; j++) {
+            Tile picture = tileStateToTile(getTileState(level, i, j));
+            if (picture != brownFloor) {
+                renderTile(renderer, tiles, picture, startX + i, startY + j);
+            }
+        }
+    }
+    renderTile(renderer, tiles, player, startX + state->player.x, startY + state->player.y);
+    drawButtons(state, always);
+    if (level->prev != nullptr) {
+        drawButtons(state, withPrevious);
+    }
+    renderFontC(renderer, state->font, white, level->name, nameCell, true, true);
+    if (level->next != nullptr) {
+        drawButtons(state, withNext);
+    }
+    SDL_RenderPresent(renderer);
+}
+
+// Restart and level switching keep the current level when memory runs out.
+void makeCurrent(PlayState* state, Level* level) {
+    if (!fillState(state, level) &&
+        alertBox(state->renderer, state->tiles, state->font, "Memóriafoglalási hiba") == dialogClosed) {
+        state->result = 0;
+    }
+}
+
+// Asks whether to keep the moves of the level being left. False when the
+// window was closed.
+bool promptEdit(PlayState* state) {
+    int answer = dialogBox(state->renderer, state->tiles, state->font, "Szeretnéd eltárolni a módosításaidat?");
+    if (answer == dialogClosed) {
+        state->result = 0;
+        return false;
+    }
+    if (answer == dialogOk) {
+        writeState(state);
+    }
+    return true;
+}
+
+void switchLevel(PlayState* state, bool forward) {
+    if (state->edited && !state->finished && !promptEdit(state)) {
+        return;
+    }
+    Level* neighbour = forward ? state->level->next : state->level->prev;
+    if (neighbour != nullptr) {
+        makeCurrent(state, neighbour);
+    }
+}
+
+void nextLevel(PlayState* state) {
+    switchLevel(state, true);
+}
+
+void prevLevel(PlayState* state) {
+    switchLevel(state, false);
+}
+
+void saveState(PlayState* state) {
+    writeState(state);
+    state->edited = false;
+    int answer = textInput(state->renderer, state->tiles, state->font, "File neve", state->filename, nameBufferSize - 1);
+    if (answer == dialogClosed) {
+        state->result = 0;
+        return;
+    }
+    if (answer != dialogOk) {
+        return;
+    }
+    const char* message = "Sikertelen mentés";
+    if (saveLevel(state->firstLevel, state->filename)) {
+        state->unsaved = false;
+        message = "Sikeres mentés!";
+    }
+    if (alertBox(state->renderer, state->tiles, state->font, message) == dialogClosed) {
+        state->result = 0;
+    }
+}
+
+void handleExitToMenu(PlayState* state) {
+    if (!state->unsaved) {
+        state->result = 1;
+        return;
+    }
+    int answer =
+        dialogBox(state->renderer, state->tiles, state->font, "Biztosan szeretnél mentés nélkül kilépni?");
+    if (answer == dialogOk) {
+        state->result = 1;
+    } else if (answer == dialogClosed) {
+        state->result = 0;
+    }
+}
+
+// Runs a button's action; returns whether to redraw.
+bool act(PlayState* state, PlayAction action) {
+    switch (action) {
+        case moveUpAction:
+            return processMovement(1, state);
+        case moveDownAction:
+            return processMovement(3, state);
+        case moveLeftAction:
+            return processMovement(0, state);
+        case moveRightAction:
+            return processMovement(2, state);
+        case leave:
+            handleExitToMenu(state);
+            return true;
+        case restart:
+            makeCurrent(state, state->backupLevel);
+            return true;
+        case store:
+            saveState(state);
+            return true;
+        case previous:
+            prevLevel(state);
+            return true;
+        case next:
+            nextLevel(state);
+            return true;
+    }
+    return false;
+}
+
+bool handleKeydown(PlayState* state, SDL_Scancode key) {
+    switch (key) {
+        case SDL_SCANCODE_LCTRL:
+        case SDL_SCANCODE_RCTRL:
+            state->ctrl = true;
+            return false;
+        case SDL_SCANCODE_DOWN:
+        case SDL_SCANCODE_S:
+            if (state->ctrl) {
+                saveState(state);
+                // The Ctrl release went to the dialogs, never to this screen.
+                state->ctrl = false;
+                return true;
+            }
+            return processMovement(3, state);
+        case SDL_SCANCODE_R:
+            return state->ctrl && act(state, restart);
+        default:
+            break;
+    }
+    if (state->ctrl) {
+        return false;
+    }
+    switch (key) {
+        case SDL_SCANCODE_LEFT:
+        case SDL_SCANCODE_A:
+            return processMovement(0, state);
+        case SDL_SCANCODE_UP:
+        case SDL_SCANCODE_W:
+            return processMovement(1, state);
+        case SDL_SCANCODE_RIGHT:
+        case SDL_SCANCODE_D:
+            return processMovement(2, state);
+        case SDL_SCANCODE_ESCAPE:
+            return act(state, leave);
+        case SDL_SCANCODE_PAGEUP:
+            return act(state, next);
+        case SDL_SCANCODE_PAGEDOWN:
+            return act(state, previous);
+        default:
+            return false;
+    }
+}
+
+bool handleKeyup(PlayState* state, SDL_Scancode key) {
+    if (key == SDL_SCANCODE_LCTRL || key == SDL_SCANCODE_RCTRL) {
+        state->ctrl = false;
+    }
+    return false;
+}
+
+bool handleClick(PlayState* state, int x, int y) {
+    for (const PlayButton& button : playButtons) {
+        if (clickTile(button.cell.x, button.cell.y, x, y)) {
+            return act(state, button.action);
+        }
+    }
+    return false;
+}
+
+bool handleEvent(SDL_Event event, PlayState* state) {
+    switch (event.type) {
+        case SDL_KEYDOWN:
+            return handleKeydown(state, event.key.keysym.scancode);
+        case SDL_KEYUP:
+            return handleKeyup(state, event.key.keysym.scancode);
+        case SDL_MOUSEBUTTONDOWN:
+            return handleClick(state, event.button.x, event.button.y);
+        case SDL_QUIT:
+            state->result = 0;
+            return false;
+        default:
+            return false;
+    }
+}
+
+// Releases the list, then tells why the file cannot be played.
+int refuse(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, Level* list, const char* message) {
+    unloadLevel(list);
+    return alertBox(renderer, tiles, font, message);
+}
+
+}  // namespace
+
+int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* filename) {
+    LoadLevelResult loaded = loadLevel(filename);
+    switch (loaded.result) {
+        case loadCannotOpen:
+            return refuse(renderer, tiles, font, loaded.level, "Nem lehet megnyitni a fájlt");
+        case loadNoMemory:
+            return refuse(renderer, tiles, font, loaded.level, "Memóriafoglalási hiba");
+        case loadBadCharacter:
+            return refuse(renderer, tiles, font, loaded.level, "A fájl hibás karaktereket tartalmaz");
+        case loadTooLarge: {
+            int answer = dialogBox(renderer, tiles, font, "Néhány szint túl nagy. Biztosan megnyitod?");
+            if (answer != dialogOk) {
+                unloadLevel(loaded.level);
+                return answer == dialogClosed ? 0 : 1;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    if (loaded.level == nullptr) {
+        return alertBox(renderer, tiles, font, "A fájl nem tartalmaz szinteket");
+    }
+    if (!checkLevels(loaded.level)) {
+        return refuse(renderer, tiles, font, loaded.level, "Néhány szint hibás");
+    }
+    PlayState state{};
+    state.firstLevel = loaded.level;
+    if (!fillState(&state, loaded.level)) {
+        return refuse(renderer, tiles, font, loaded.level, "Memóriafoglalási hiba");
+    }
+    state.result = -1;
+    state.renderer = renderer;
+    state.tiles = tiles;
+    state.font = font;
+    state.filename = filename;
+    state.ctrl = false;
+    state.unsaved = false;
+
+    render(&state);
+    SDL_Event event;
+    while (SDL_WaitEvent(&event) != 0) {
+        bool redraw = handleEvent(event, &state);
+        if (state.result != -1) {
+            unloadLevel(state.firstLevel);
+            freeState(&state);
+            return state.result;
+        }
+        if (redraw) {
+            render(&state);
+        }
+    }
+    unloadLevel(state.firstLevel);
+    freeState(&state);
+    return 0;
+}

@@ -1,0 +1,81 @@
+#include "tiles.h"
+
+namespace {
+
+struct AtlasCell {
+    int column;
+    int row;
+};
+
+// Where each picture lies in tiles.png, indexed by Tile.
+constexpr AtlasCell atlas[tileCount] = {
+    {10, 6}, {11, 6}, {12, 6}, {7, 6}, {0, 4}, {3, 0}, {3, 1}, {12, 3}, {2, 0}, {2, 1}, {1, 0},
+    {1, 1},  {2, 2},  {4, 0},  {1, 2}, {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2},
+};
+
+SDL_Rect toSourceRect(Tile tile) {
+    int index = static_cast<int>(tile);
+    AtlasCell cell = (index >= 0 && index < tileCount) ? atlas[index] : AtlasCell{0, 0};
+    return SDL_Rect{cell.column * tileSize, cell.row * tileSize, tileSize, tileSize};
+}
+
+}  // namespace
+
+void renderTile(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x, int y) {
+    SDL_Rect source = toSourceRect(tile);
+    SDL_Rect destination{x * tileSize, y * tileSize, tileSize, tileSize};
+    SDL_RenderCopy(renderer, tiles, &source, &destination);
+}
+
+void renderTileC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos) {
+    renderTile(renderer, tiles, tile, pos.x, pos.y);
+}
+
+void renderTiles(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x1, int y1, int x2, int y2) {
+    for (int x = x1; x <= x2; x++) {
+        for (int y = y1; y <= y2; y++) {
+            renderTile(renderer, tiles, tile, x, y);
+        }
+    }
+}
+
+void renderTilesC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos1, Coordinates pos2) {
+    renderTiles(renderer, tiles, tile, pos1.x, pos1.y, pos2.x, pos2.y);
+}
+
+void renderFont(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int x, int y,
+                bool centeredX, bool centeredY) {
+    if (text == nullptr || text[0] == '\0') {
+        return;
+    }
+    // Callers leave alpha at 0; the text must still come out opaque.
+    color.a = SDL_ALPHA_OPAQUE;
+    SDL_Surface* surface = TTF_RenderUTF8_Solid(font, text, color);
+    if (surface == nullptr) {
+        return;
+    }
+    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
+    if (texture != nullptr) {
+        int anchorX = x * tileSize + tileSize / 2;
+        int anchorY = y * tileSize + tileSize / 2;
+        SDL_Rect destination{centeredX ? anchorX - surface->w / 2 : anchorX,
+                             centeredY ? anchorY - surface->h / 2 : anchorY, surface->w, surface->h};
+        SDL_RenderCopy(renderer, texture, nullptr, &destination);
+        SDL_DestroyTexture(texture);
+    }
+    SDL_FreeSurface(surface);
+}
+
+void renderFontC(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, Coordinates pos,
+                 bool centeredX, bool centeredY) {
+    renderFont(renderer, font, color, text, pos.x, pos.y, centeredX, centeredY);
+}
+
+bool clickTile(int tileX, int tileY, int clickX, int clickY) {
+    return clickTiles(tileX, tileY, tileX, tileY, clickX, clickY);
+}
+
+bool clickTiles(int tileX1, int tileY1, int tileX2, int tileY2, int clickX, int clickY) {
+    return tileX1 * tileSize <= clickX && clickX <= tileX2 * tileSize + tileSize - 1 && tileY1 * tileSize <= clickY &&
+           clickY <= tileY2 * tileSize + tileSize - 1;
+}

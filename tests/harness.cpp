@@ -1,0 +1,298 @@
+#include "harness.h"
+
+#include <SDL2/SDL_image.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// Frames are dumped here by the dummy driver when counting presents.
+const char* const frameDumpVariable = "SDL_VIDEO_DUMMY_SAVE_FRAMES";
+
+}  // namespace
+
+int countColor(const Frame& frame, SDL_Rect area, int r, int g, int b, int tolerance) {
+    int count = 0;
+    for (int y = area.y; y < area.y + area.h && y < frame.height; y++) {
+        for (int x = area.x; x < area.x + area.w && x < frame.width; x++) {
+            uint32_t p = frame.at(x, y);
+            int pr = (p >> 16) & 0xFF, pg = (p >> 8) & 0xFF, pb = p & 0xFF;
+            if (std::abs(pr - r) <= tolerance && std::abs(pg - g) <= tolerance && std::abs(pb - b) <= tolerance) {
+                count++;
+            }
+        }
+    }
+    return count;
+}
+
+SDL_Rect cellRect(int x, int y) {
+    return SDL_Rect{x * tileSize, y * tileSize, tileSize, tileSize};
+}
+
+SDL_Rect cellsRect(int x1, int y1, int x2, int y2) {
+    return SDL_Rect{x1 * tileSize, y1 * tileSize, (x2 - x1 + 1) * tileSize, (y2 - y1 + 1) * tileSize};
+}
+
+void ScreenTest::SetUp() {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    unsetenv(frameDumpVariable);
+    tempDir = makeTempDir();
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    window = SDL_CreateWindow("Boxtolo", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, gridColumns * tileSize,
+                              gridRows * tileSize, 0);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    ASSERT_NE(renderer, nullptr) << SDL_GetError();
+    std::string build = BOXTOLO_BUILD_DIR;
+    tiles = IMG_LoadTexture(renderer, (build + "/tiles.png").c_str());
+    ASSERT_NE(tiles, nullptr) << IMG_GetError();
+    atlas = IMG_Load((build + "/tiles.png").c_str());
+    ASSERT_NE(atlas, nullptr);
+    ASSERT_EQ(TTF_Init(), 0);
+    font = TTF_OpenFont((build + "/font.ttf").c_str(), 50);
+    ASSERT_NE(font, nullptr);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    previousDir = cwd;
+    ASSERT_EQ(chdir(tempDir.c_str()), 0);
+}
+
+void ScreenTest::TearDown() {
+    unsetenv(frameDumpVariable);
+    if (!previousDir.empty()) {
+        EXPECT_EQ(chdir(previousDir.c_str()), 0);
+    }
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    if (font != nullptr) {
+        TTF_CloseFont(font);
+    }
+    TTF_Quit();
+    if (atlas != nullptr) {
+        SDL_FreeSurface(atlas);
+    }
+    if (tiles != nullptr) {
+        SDL_DestroyTexture(tiles);
+    }
+    if (renderer != nullptr) {
+        SDL_DestroyRenderer(renderer);
+    }
+    if (window != nullptr) {
+        SDL_DestroyWindow(window);
+    }
+    SDL_Quit();
+    removeTree(tempDir);
+}
+
+namespace {
+
+void pushKey(Uint32 type, SDL_Scancode key) {
+    SDL_Event event{};
+    event.type = type;
+    event.key.type = type;
+    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.scancode = key;
+    event.key.keysym.sym = SDL_GetKeyFromScancode(key);
+    ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
+}
+
+}  // namespace
+
+void ScreenTest::keyDown(SDL_Scancode key) {
+    pushKey(SDL_KEYDOWN, key);
+}
+
+void ScreenTest::keyUp(SDL_Scancode key) {
+    pushKey(SDL_KEYUP, key);
+}
+
+void ScreenTest::press(SDL_Scancode key) {
+    keyDown(key);
+    keyUp(key);
+}
+
+void ScreenTest::ctrlPress(SDL_Scancode key) {
+    keyDown(SDL_SCANCODE_LCTRL);
+    keyDown(key);
+}
+
+void ScreenTest::clickPixel(int x, int y, Uint8 button) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEBUTTONDOWN;
+    event.button.type = SDL_MOUSEBUTTONDOWN;
+    event.button.button = button;
+    event.button.state = SDL_PRESSED;
+    event.button.clicks = 1;
+    event.button.x = x;
+    event.button.y = y;
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+}
+
+void ScreenTest::click(int cellX, int cellY, Uint8 button) {
+    clickPixel(cellX * tileSize + tileSize / 2, cellY * tileSize + tileSize / 2, button);
+}
+
+void ScreenTest::quit() {
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+}
+
+void ScreenTest::typeText(const char* text) {
+    for (const char* c = text; *c != '\0'; c++) {
+        if (*c >= 'a' && *c <= 'z') {
+            // The Hungarian layout swaps the Y and Z positions.
+            char letter = *c == 'y' ? 'z' : *c == 'z' ? 'y' : *c;
+            press(static_cast<SDL_Scancode>(SDL_SCANCODE_A + (letter - 'a')));
+        } else if (*c >= '1' && *c <= '9') {
+            press(static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (*c - '1')));
+        } else if (*c == '0') {
+            press(SDL_SCANCODE_GRAVE);
+        } else if (*c == '.') {
+            press(SDL_SCANCODE_PERIOD);
+        } else if (*c == ' ') {
+            press(SDL_SCANCODE_SPACE);
+        } else if (*c == '-') {
+            press(SDL_SCANCODE_SLASH);
+        } else {
+            ADD_FAILURE() << "cannot type " << *c;
+        }
+    }
+}
+
+Frame ScreenTest::capture() const {
+    Frame frame;
+    frame.width = gridColumns * tileSize;
+    frame.height = gridRows * tileSize;
+    frame.pixels.resize(static_cast<size_t>(frame.width) * frame.height);
+    EXPECT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, frame.pixels.data(),
+                                   frame.width * 4),
+              0)
+        << SDL_GetError();
+    return frame;
+}
+
+double ScreenTest::cellDifference(const Frame& frame, int x, int y, std::initializer_list<Tile> layers) const {
+    SDL_Surface* expected = SDL_CreateRGBSurfaceWithFormat(0, tileSize, tileSize, 32, SDL_PIXELFORMAT_ARGB8888);
+    SDL_FillRect(expected, nullptr, SDL_MapRGBA(expected->format, 0, 0, 0, 255));
+    SDL_SetSurfaceBlendMode(atlas, SDL_BLENDMODE_BLEND);
+    for (Tile layer : layers) {
+        static const int columns[] = {10, 11, 12, 7, 0, 3, 3, 12, 2, 2, 1, 1, 2, 4, 1, 5, 5, 4, 4, 5, 0, 6};
+        static const int rows[] = {6, 6, 6, 6, 4, 0, 1, 3, 0, 1, 0, 1, 2, 0, 2, 2, 1, 1, 2, 0, 3, 2};
+        SDL_Rect source{columns[layer] * tileSize, rows[layer] * tileSize, tileSize, tileSize};
+        SDL_Rect destination{0, 0, tileSize, tileSize};
+        SDL_BlitSurface(atlas, &source, expected, &destination);
+    }
+    SDL_LockSurface(expected);
+    double total = 0;
+    for (int j = 0; j < tileSize; j++) {
+        const uint32_t* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(expected->pixels) +
+                                                                j * expected->pitch);
+        for (int i = 0; i < tileSize; i++) {
+            uint32_t want = row[i];
+            uint32_t got = frame.at(x * tileSize + i, y * tileSize + j);
+            for (int shift = 0; shift < 24; shift += 8) {
+                total += std::abs(static_cast<int>((want >> shift) & 0xFF) - static_cast<int>((got >> shift) & 0xFF));
+            }
+        }
+    }
+    SDL_UnlockSurface(expected);
+    SDL_FreeSurface(expected);
+    return total / (tileSize * tileSize * 3);
+}
+
+bool ScreenTest::cellShows(const Frame& frame, int x, int y, std::initializer_list<Tile> layers) const {
+    return cellDifference(frame, x, y, layers) < 2.0;
+}
+
+void ScreenTest::countFrames() {
+    setenv(frameDumpVariable, "1", 1);
+}
+
+int ScreenTest::presentedFrames() const {
+    int count = 0;
+    DIR* dir = opendir(tempDir.c_str());
+    if (dir == nullptr) {
+        return -1;
+    }
+    while (dirent* entry = readdir(dir)) {
+        if (std::string(entry->d_name).rfind("SDL_window", 0) == 0) {
+            count++;
+        }
+    }
+    closedir(dir);
+    return count;
+}
+
+std::string makeTempDir() {
+    char path[] = "/tmp/boxtolo-test-XXXXXX";
+    char* made = mkdtemp(path);
+    return made != nullptr ? std::string(made) : std::string();
+}
+
+void removeTree(const std::string& path) {
+    if (path.empty()) {
+        return;
+    }
+    std::string command = "rm -rf '" + path + "'";
+    if (std::system(command.c_str()) != 0) {
+        ADD_FAILURE() << "could not remove " << path;
+    }
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0;
+}
+
+Level* levelsFromText(const std::string& text) {
+    std::string dir = makeTempDir();
+    std::string path = dir + "/levels.txt";
+    writeFile(path, text);
+    LoadLevelResult loaded = loadLevel(path.data());
+    removeTree(dir);
+    EXPECT_EQ(loaded.result, 0);
+    return loaded.level;
+}
+
+std::vector<std::string> levelRows(const Level* level) {
+    static const char characters[] = " #@+$*. ";
+    std::vector<std::string> rows;
+    for (int y = 0; y < level->size.y; y++) {
+        std::string row;
+        for (int x = 0; x < level->size.x; x++) {
+            int cell = level->tiles[y * level->size.x + x];
+            row += (cell >= 0 && cell <= 7) ? characters[cell] : '?';
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+int countLevels(const Level* level) {
+    int count = 0;
+    for (; level != nullptr; level = level->next) {
+        count++;
+    }
+    return count;
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <SDL2/SDL.h>
+#include <SDL2/SDL_ttf.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "file.h"
+#include "tiles.h"
+
+// The window's pixels, read back after a screen has presented.
+struct Frame {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;  // ARGB8888, row by row
+
+    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// Counts the pixels of a rectangle whose colour is within `tolerance` of (r, g, b).
+int countColor(const Frame& frame, SDL_Rect area, int r, int g, int b, int tolerance = 8);
+SDL_Rect cellRect(int x, int y);
+SDL_Rect cellsRect(int x1, int y1, int x2, int y2);
+
+// A real window and software renderer under SDL's dummy video driver, with
+// the real tiles.png and font.ttf. Screens are called through their entry
+// functions; input is queued beforehand and every script ends with a quit.
+class ScreenTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void keyDown(SDL_Scancode key);
+    void keyUp(SDL_Scancode key);
+    void press(SDL_Scancode key);  // down and up
+    void ctrlPress(SDL_Scancode key);
+    void clickPixel(int x, int y, Uint8 button = SDL_BUTTON_LEFT);
+    void click(int cellX, int cellY, Uint8 button = SDL_BUTTON_LEFT);
+    void quit();
+    // Types ASCII letters, digits and "x" with the physical keys.
+    void typeText(const char* text);
+
+    Frame capture() const;
+    // How far the cell is from the given pictures drawn in order over black;
+    // the mean difference per channel, 0 for an exact match.
+    double cellDifference(const Frame& frame, int x, int y, std::initializer_list<Tile> layers) const;
+    bool cellShows(const Frame& frame, int x, int y, std::initializer_list<Tile> layers) const;
+    // Frames presented so far, counted by the dummy driver as it saves them.
+    int presentedFrames() const;
+    void countFrames();
+
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* tiles = nullptr;
+    TTF_Font* font = nullptr;
+    SDL_Surface* atlas = nullptr;
+    std::string tempDir;
+    std::string previousDir;
+};
+
+// A temporary directory that is removed with everything in it.
+std::string makeTempDir();
+void removeTree(const std::string& path);
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+bool fileExists(const std::string& path);
+
+// Reads levels written in the file format, through a temporary file; the
+// caller frees the list with unloadLevel.
+Level* levelsFromText(const std::string& text);
+// A level's rows in file characters, trailing floor kept.
+std::vector<std::string> levelRows(const Level* level);
+int countLevels(const Level* level);
