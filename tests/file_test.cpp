@@ -1,1 +1,256 @@
+#include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "file.h"
 #include "harness.h"
+
+namespace {
+
+struct ExpectedLevel {
+    std::string name;
+    std::vector<std::string> rows;
+};
+
+struct ReadCase {
+    const char* label;
+    std::string bytes;
+    int code;
+    std::vector<ExpectedLevel> levels;
+};
+
+class LevelFile : public ::testing::Test {
+  protected:
+    void SetUp() override { dir = makeTempDir(); }
+    void TearDown() override { removeTree(dir); }
+
+    LoadLevelResult load(const std::string& bytes) {
+        writeFile(path(), bytes);
+        return loadLevel(path().data());
+    }
+    std::string path() const { return dir + "/levels.txt"; }
+
+    std::string dir;
+};
+
+void expectLevels(const Level* level, const std::vector<ExpectedLevel>& expected, const char* label) {
+    EXPECT_EQ(countLevels(level), static_cast<int>(expected.size())) << label;
+    const Level* previous = nullptr;
+    for (const ExpectedLevel& want : expected) {
+        if (level == nullptr) {
+            return;
+        }
+        EXPECT_EQ(level->prev, previous) << label;
+        EXPECT_EQ(std::string(level->name), want.name) << label;
+        EXPECT_EQ(levelRows(level), want.rows) << label;
+        previous = level;
+        level = level->next;
+    }
+}
+
+TEST_F(LevelFile, ReaderCases) {
+    const std::string row19(19, '#');
+    const std::string row20(20, '#');
+    const std::vector<ReadCase> cases = {
+        {"two levels, no empty line after the last", "; A\n#####\n#@$.#\n#####\n\n; B\n###\n#@#\n###",
+         0,
+         {{"A", {"#####", "#@$.#", "#####"}}, {"B", {"###", "#@#", "###"}}}},
+        {"several empty lines and comments add no levels", "\n\nkomment\n; A\n###\n\n\n\n###\n\n",
+         0,
+         {{"A", {"###"}}, {"", {"###"}}}},
+        {"three spaces are a floor row, two spaces end the level", "###\n   \n###\n  \n###\n",
+         0,
+         {{"", {"###", "   ", "###", "   "}}, {"", {"###"}}}},
+        {"short rows are padded with floor", "#####\n#@$\n####\n", 0, {{"", {"#####", "#@$  ", "#### "}}}},
+        {"CR LF reads like LF", "; A\r\n###\r\n#@#\r\n###\r\n\r\n; B\r\n###\r\n", 0,
+         {{"A", {"###", "#@#", "###"}}, {"B", {"###"}}}},
+        {"name without a space", ";Név\n###\n", 0, {{"Név", {"###"}}}},
+        {"name with two spaces keeps one", ";  x\n###\n", 0, {{" x", {"###"}}}},
+        {"a name line of two bytes is a separator", "; \n###\n;x\n###\n", 0, {{"", {"###"}}, {"", {"###"}}}},
+        {"a name line after the rows renames and continues", "; A\n###\n; B\n#.#\n", 0,
+         {{"B", {"###", "#.#"}}}},
+        {"a row of 19 cells is stored", row19 + "\n", 0, {{"", {row19}}}},
+        {"a row of 20 cells drops its level only", "; A\n###\n\n; B\n" + row20 + "\n###\n\n; C\n#.#\n", 4,
+         {{"A", {"###"}}, {"C", {"#.#"}}}},
+        {"twelve rows keep eleven, wider by the twelfth",
+         "###\n###\n###\n###\n###\n###\n###\n###\n###\n###\n###\n#####\n", 4,
+         {{"",
+           {"###  ", "###  ", "###  ", "###  ", "###  ", "###  ", "###  ", "###  ", "###  ", "###  ",
+            "###  "}}}},
+        {"a tab in a stored row refuses the file", "; A\n###\n\n#\t#\n", 3, {}},
+        {"a letter in a stored row refuses the file", "###\n#a#\n", 3, {}},
+        {"a NUL in a stored row refuses the file", std::string("###\n#\0#\n", 8), 3, {}},
+        {"a bad byte in a too long row is not examined", "#########x##########\n###\n", 4, {}},
+        {"lines starting with other bytes are skipped", "x###\n1###\n\t###\n###\n", 0, {{"", {"###"}}}},
+        {"no rows at all", "; csak név\nkomment\n", 0, {}},
+        {"empty file", "", 0, {}},
+        {"one and two cell rows end their level", "; A\n#\n#\n##\n", 0, {{"A", {"#"}}, {"", {"#"}}, {"", {"##"}}}},
+    };
+    for (const ReadCase& c : cases) {
+        LoadLevelResult loaded = load(c.bytes);
+        EXPECT_EQ(loaded.result, c.code) << c.label;
+        expectLevels(loaded.level, c.levels, c.label);
+        unloadLevel(loaded.level);
+    }
+}
+
+TEST_F(LevelFile, WriterBytesAreExact) {
+    LoadLevelResult loaded = load(";Ab\n#####\n#@$.#\n#*+ #\n###\n\n###\n");
+    ASSERT_EQ(loaded.result, 0);
+    ASSERT_TRUE(saveLevel(loaded.level, const_cast<char*>(path().c_str())));
+    EXPECT_EQ(readFile(path()), "; Ab\n#####\n#@$.#\n#*+ #\n###  \n\n; \n###\n\n");
+    unloadLevel(loaded.level);
+
+    ASSERT_TRUE(saveLevel(nullptr, const_cast<char*>(path().c_str())));
+    EXPECT_EQ(readFile(path()), "");
+    unloadLevel(nullptr);
+}
+
+TEST_F(LevelFile, WhatIsWrittenReadsBackTheSame) {
+    const std::string original =
+        "; Első\n#######\n#.$@  #\n#######\n\n;\n\n; Egysoros\n#@$.\n\n;Széles\n" + std::string(19, '#') +
+        "\n#" + std::string(17, ' ') + "#\n#@$." + std::string(14, ' ') + "#\n" + std::string(19, '#') + "\n";
+    LoadLevelResult first = load(original);
+    ASSERT_EQ(first.result, 0);
+    ASSERT_EQ(countLevels(first.level), 3);
+    ASSERT_TRUE(saveLevel(first.level, const_cast<char*>(path().c_str())));
+    LoadLevelResult second = loadLevel(const_cast<char*>(path().c_str()));
+    ASSERT_EQ(second.result, 0);
+    const Level* a = first.level;
+    const Level* b = second.level;
+    for (; a != nullptr && b != nullptr; a = a->next, b = b->next) {
+        EXPECT_STREQ(a->name, b->name);
+        EXPECT_EQ(levelRows(a), levelRows(b));
+    }
+    EXPECT_EQ(a, nullptr);
+    EXPECT_EQ(b, nullptr);
+    unloadLevel(first.level);
+    unloadLevel(second.level);
+}
+
+// Lines longer than the 64-byte buffer used to be read as several lines.
+TEST_F(LevelFile, LongLinesAreOneLine) {
+    // 61 ASCII bytes and a two-byte letter: a 63-byte name.
+    std::string name63 = std::string(61, 'n') + "ő";
+    ASSERT_EQ(name63.size(), 63u);
+    LoadLevelResult loaded = load("; " + name63 + "\n###\n#@#\n###\n");
+    ASSERT_EQ(loaded.result, 0);
+    ASSERT_EQ(countLevels(loaded.level), 1);
+    EXPECT_EQ(std::string(loaded.level->name), name63);
+    ASSERT_TRUE(saveLevel(loaded.level, const_cast<char*>(path().c_str())));
+    unloadLevel(loaded.level);
+    loaded = loadLevel(const_cast<char*>(path().c_str()));
+    ASSERT_EQ(loaded.result, 0);
+    ASSERT_EQ(countLevels(loaded.level), 1);
+    EXPECT_EQ(std::string(loaded.level->name), name63);
+    unloadLevel(loaded.level);
+
+    // Names past 63 bytes are cut before a character that does not fit whole.
+    loaded = load("; " + std::string(62, 'a') + "őz tail . A\n###\n");
+    ASSERT_EQ(loaded.result, 0);
+    ASSERT_EQ(countLevels(loaded.level), 1);
+    EXPECT_EQ(std::string(loaded.level->name), std::string(62, 'a'));
+    unloadLevel(loaded.level);
+
+    // A 200-byte comment whose 64th byte would have started a row.
+    std::string comment = "megjegyzés " + std::string(52, '-') + " . #" + std::string(200, '-');
+    loaded = load(comment + "\n; A\n###\n#@#\n");
+    ASSERT_EQ(loaded.result, 0);
+    expectLevels(loaded.level, {{"A", {"###", "#@#"}}}, "long comment");
+    unloadLevel(loaded.level);
+
+    // A very long row is too long, whatever its bytes.
+    loaded = load("###\n\n" + std::string(100000, '#') + "x\n");
+    EXPECT_EQ(loaded.result, 4);
+    EXPECT_EQ(countLevels(loaded.level), 1);
+    unloadLevel(loaded.level);
+}
+
+// A level whose every row is too wide used to pass its width and name on.
+TEST_F(LevelFile, ATooWideLevelDoesNotSwallowTheNext) {
+    LoadLevelResult loaded =
+        load("; Széles\n" + std::string(25, '#') + "\n" + std::string(25, '#') + "\n\n; Jó\n###\n#@#\n###\n");
+    EXPECT_EQ(loaded.result, 4);
+    expectLevels(loaded.level, {{"Jó", {"###", "#@#", "###"}}}, "wide then good");
+    unloadLevel(loaded.level);
+}
+
+TEST_F(LevelFile, NonRegularFilesAreRefusedAtOnce) {
+    std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string names[] = {fifo, dir, "/dev/zero", "/dev/null", dir + "/missing"};
+    for (const std::string& name : names) {
+        auto start = std::chrono::steady_clock::now();
+        LoadLevelResult loaded = loadLevel(const_cast<char*>(name.c_str()));
+        auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(loaded.result, 1) << name;
+        EXPECT_EQ(loaded.level, nullptr) << name;
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 1000) << name;
+    }
+}
+
+TEST_F(LevelFile, SavingNeverDamagesWhatWasThere) {
+    const std::string before = "; Régi\n#####\n#@$.#\n#####\n\n";
+    writeFile(path(), before);
+    ASSERT_EQ(chmod(path().c_str(), 0640), 0);
+    LoadLevelResult loaded = load(before);
+    ASSERT_EQ(loaded.result, 0);
+
+    // A size limit makes the write fail half-way, in a child so the limit
+    // stays there.
+    std::string big;
+    for (int i = 0; i < 2000; i++) {
+        big += "; Szint\n###################\n#@$.              #\n###################\n\n";
+    }
+    writeFile(dir + "/big.txt", big);
+    LoadLevelResult many = loadLevel(const_cast<char*>((dir + "/big.txt").c_str()));
+    ASSERT_EQ(many.result, 0);
+    pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(saveLevel(many.level, const_cast<char*>(path().c_str())) ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the save must report failure";
+    EXPECT_EQ(readFile(path()), before);
+    unloadLevel(many.level);
+
+    // Nothing is left behind but the file itself.
+    std::string listing;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* entry = readdir(d)) {
+            listing += std::string(entry->d_name) + " ";
+        }
+        closedir(d);
+    }
+    EXPECT_EQ(listing.find(".tmp"), std::string::npos) << listing;
+
+    // A good save keeps the permission bits and writes through a link.
+    std::string link = dir + "/link.txt";
+    ASSERT_EQ(symlink("levels.txt", link.c_str()), 0);
+    ASSERT_TRUE(saveLevel(loaded.level, const_cast<char*>(link.c_str())));
+    struct stat info;
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(stat(path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(readFile(path()), "; Régi\n#####\n#@$.#\n#####\n\n");
+
+    // Names that cannot be written report failure.
+    EXPECT_FALSE(saveLevel(loaded.level, const_cast<char*>((dir + "/no/such/dir.txt").c_str())));
+    EXPECT_FALSE(saveLevel(loaded.level, const_cast<char*>(dir.c_str())));
+    EXPECT_FALSE(saveLevel(loaded.level, const_cast<char*>("")));
+    unloadLevel(loaded.level);
+}
+
+}  // namespace
