@@ -1,0 +1,203 @@
+// The play rules are file-local to the play screen; this test compiles that
+// file into itself to reach them on plain data, without a window.
+#include "../src/play.cpp"
+
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+// A play state on the first level of `text`, as the screen would start it.
+struct Played {
+    explicit Played(const std::string& text) {
+        list = levelsFromText(text);
+        state.firstLevel = list;
+        state.result = -1;
+        ok = list != nullptr && fillState(&state, list);
+    }
+    ~Played() {
+        freeState(&state);
+        unloadLevel(list);
+    }
+    // The working copy with the player drawn in, in file characters.
+    std::vector<std::string> board() const {
+        std::vector<std::string> rows = levelRows(state.level);
+        char& cell = rows[state.player.y][state.player.x];
+        cell = cell == '.' ? '+' : '@';
+        return rows;
+    }
+
+    Level* list = nullptr;
+    PlayState state{};
+    bool ok = false;
+};
+
+struct MoveCase {
+    const char* label;
+    std::vector<std::string> before;
+    int dir;
+    bool moved;
+    std::vector<std::string> after;
+};
+
+std::string asText(const std::vector<std::string>& rows) {
+    std::string text;
+    for (const std::string& row : rows) {
+        text += row + "\n";
+    }
+    return text;
+}
+
+TEST(PlayRules, MovesAndPushesFollowThePushTable) {
+    const std::vector<MoveCase> cases = {
+        {"walk onto floor", {"#@ #"}, 2, true, {"# @#"}},
+        {"walk onto a target", {"#@.#"}, 2, true, {"# +#"}},
+        {"walk into a wall", {"#@ #"}, 0, false, {"#@ #"}},
+        {"crate to floor", {"@$  "}, 2, true, {" @$ "}},
+        {"crate to target", {"@$. "}, 2, true, {" @* "}},
+        {"crate off a target to floor", {"@* $ "}, 2, true, {" +$$ "}},
+        {"crate off a target to a target", {"@*.. "}, 2, true, {" +*. "}},
+        {"crate into a wall", {"@$# "}, 2, false, {"@$# "}},
+        {"crate into a crate", {"@$$ "}, 2, false, {"@$$ "}},
+        {"crate into a crate on target", {"@$* "}, 2, false, {"@$* "}},
+        {"crate over the edge", {" @$"}, 2, false, {" @$"}},
+        {"walk over the left edge", {"@ $."}, 0, false, {"@ $."}},
+        {"walk over the top edge", {"@  ", "$. "}, 1, false, {"@  ", "$. "}},
+        {"push up", {"   ", " $ ", " @ "}, 1, true, {" $ ", " @ ", "   "}},
+        {"push down onto target", {" @ ", " $ ", " . "}, 3, true, {"   ", " @ ", " * "}},
+        {"push left", {". $@"}, 0, true, {".$@ "}},
+        {"unknown direction", {"@$. "}, 7, false, {"@$. "}},
+    };
+    for (const MoveCase& c : cases) {
+        // A target nobody reaches keeps these pushes from winning the level.
+        std::string open = std::string(c.before[0].size() - 1, ' ') + ".";
+        std::vector<std::string> before = c.before;
+        std::vector<std::string> after = c.after;
+        before.push_back(open);
+        after.push_back(open);
+        Played played(asText(before) + "\n");
+        ASSERT_TRUE(played.ok) << c.label;
+        bool moved = processMovement(c.dir, &played.state);
+        EXPECT_EQ(moved, c.moved) << c.label;
+        EXPECT_EQ(played.board(), after) << c.label;
+        // Even a refused move counts as a change.
+        EXPECT_TRUE(played.state.edited) << c.label;
+        EXPECT_TRUE(played.state.unsaved) << c.label;
+    }
+}
+
+TEST(PlayRules, FillStateTakesThePlayerOutOfTheWorkingCopy) {
+    Played played("#####\n#+$ #\n# $.#\n#####\n");
+    ASSERT_TRUE(played.ok);
+    EXPECT_EQ(played.state.player.x, 1);
+    EXPECT_EQ(played.state.player.y, 1);
+    EXPECT_EQ(levelRows(played.state.level)[1], "#.$ #");
+    EXPECT_FALSE(played.state.finished);  // a target under the player is uncovered
+    EXPECT_EQ(played.state.backupLevel, played.list);
+    EXPECT_EQ(played.state.level->name, played.list->name);
+    // The list keeps its file form.
+    EXPECT_EQ(levelRows(played.list)[1], "#+$ #");
+}
+
+TEST(PlayRules, WritingBackStoresThePlayerOnFloorOrTarget) {
+    Played played("######\n#@$. #\n#. $ #\n######\n");
+    ASSERT_TRUE(played.ok);
+    ASSERT_TRUE(processMovement(3, &played.state));  // onto the target below
+    writeState(&played.state);
+    EXPECT_EQ(levelRows(played.list), (std::vector<std::string>{"######", "# $. #", "#+ $ #", "######"}));
+    EXPECT_FALSE(played.state.edited);
+    ASSERT_TRUE(processMovement(1, &played.state));
+    writeState(&played.state);
+    EXPECT_EQ(levelRows(played.list)[1], "#@$. #");
+    EXPECT_EQ(levelRows(played.list)[2], "#. $ #");
+}
+
+TEST(PlayRules, SolvedLevelsAndTheFinishedFlag) {
+    struct Case {
+        const char* label;
+        std::string text;
+        bool finishedAtStart;
+    };
+    const Case cases[] = {
+        {"stored position already solved", "#####\n#@* #\n#####\n", true},
+        {"no targets at all", "#####\n#@$ #\n#####\n", true},
+        {"one target open", "#####\n#@$.#\n#####\n", false},
+        {"player on the only target", "#####\n#+* #\n#####\n", false},
+    };
+    for (const Case& c : cases) {
+        Played played(c.text);
+        ASSERT_TRUE(played.ok) << c.label;
+        EXPECT_EQ(played.state.finished, c.finishedAtStart) << c.label;
+    }
+}
+
+TEST(PlayRules, CrateCountsDecidePlayability) {
+    struct Case {
+        const char* label;
+        std::string text;
+        bool playable;
+    };
+    const Case cases[] = {
+        {"one of each", "#@$.#\n", true},
+        {"more crates than targets", "#@$$.#\n", true},
+        {"fewer crates than targets", "#@$..#\n", false},
+        {"no player", "# $.#\n", false},
+        {"two players", "#@@$.#\n", false},
+        {"player on target counts as both", "#+$ #\n", true},
+        {"player on target needs a crate", "#+  #\n", false},
+        {"crate on target counts as both", "#@* #\n", true},
+        {"no crates no targets", "#@  #\n", true},
+        {"one bad level spoils the file", "#@$.#\n\n#@$..#\n\n#@$.#\n", false},
+        {"empty list", "", true},
+    };
+    for (const Case& c : cases) {
+        Level* list = levelsFromText(c.text);
+        EXPECT_EQ(checkLevels(list), c.playable) << c.label;
+        unloadLevel(list);
+    }
+}
+
+class PlayWin : public ScreenTest {};
+
+// A push that covers the last target writes back and shows the alert; the
+// flag stays through later moves until the next level is made current.
+TEST_F(PlayWin, WinningWritesBackAndAnnounces) {
+    Played played("#######\n#@$ . #\n#######\n");
+    ASSERT_TRUE(played.ok);
+    played.state.renderer = renderer;
+    played.state.tiles = tiles;
+    played.state.font = font;
+    press(SDL_SCANCODE_RETURN);  // acknowledges the alert
+    EXPECT_TRUE(processMovement(2, &played.state));
+    EXPECT_FALSE(played.state.finished);
+    EXPECT_TRUE(processMovement(2, &played.state));
+    EXPECT_TRUE(played.state.finished);
+    EXPECT_EQ(played.state.result, -1);
+    EXPECT_FALSE(played.state.edited);
+    EXPECT_EQ(levelRows(played.list)[1], "#  @* #");
+    // Pushing the crate off its target keeps the flag set.
+    EXPECT_TRUE(processMovement(2, &played.state));
+    EXPECT_TRUE(played.state.finished);
+    EXPECT_TRUE(played.state.edited);
+    EXPECT_EQ(levelRows(played.list)[1], "#  @* #");
+    // A restart returns to the written position, solved.
+    ASSERT_TRUE(fillState(&played.state, played.state.backupLevel));
+    EXPECT_TRUE(played.state.finished);
+    EXPECT_EQ(played.board()[1], "#  @* #");
+}
+
+TEST_F(PlayWin, ClosingTheWindowDuringTheWinAlertEndsTheScreen) {
+    Played played("#@$.#\n");
+    ASSERT_TRUE(played.ok);
+    played.state.renderer = renderer;
+    played.state.tiles = tiles;
+    played.state.font = font;
+    quit();
+    EXPECT_TRUE(processMovement(2, &played.state));
+    EXPECT_EQ(played.state.result, 0);
+    EXPECT_TRUE(played.state.finished);
+}
+
+}  // namespace
