@@ -1,1 +1,375 @@
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+
 #include "harness.h"
+#include "input.h"
+#include "play.h"
+
+namespace {
+
+const char* const twoLevels =
+    "; Első\n"
+    "#######\n"
+    "#@ $ .#\n"
+    "#######\n"
+    "\n"
+    "; Második\n"
+    "######\n"
+    "#@$ .#\n"
+    "#.$  #\n"
+    "######\n";
+
+class PlayScreen : public ScreenTest {
+  protected:
+    int play(const char* name = "szintek.txt") {
+        std::strcpy(filename, name);
+        return playLevel(renderer, tiles, font, filename);
+    }
+    // What an alert or a question with this text looks like.
+    Frame boxFrame(const char* message, bool question) {
+        quit();
+        question ? dialogBox(renderer, tiles, font, message) : alertBox(renderer, tiles, font, message);
+        return capture();
+    }
+    void expectShows(const Frame& expected, const char* label) {
+        Frame frame = capture();
+        EXPECT_TRUE(frame.pixels == expected.pixels) << label;
+    }
+
+    char filename[64] = {};
+};
+
+TEST_F(PlayScreen, FilesThatCannotBePlayedAreRefusedWithTheirMessage) {
+    struct Case {
+        const char* label;
+        std::string bytes;  // empty with makeDirectory: a directory of that name
+        bool makeDirectory;
+        bool missing;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"missing file", "", false, true, "Nem lehet megnyitni a fájlt"},
+        {"a directory", "", true, false, "Nem lehet megnyitni a fájlt"},
+        {"bad character", "#@$.#\n#x  #\n", false, false, "A fájl hibás karaktereket tartalmaz"},
+        {"no levels", "csak egy megjegyzés\n", false, false, "A fájl nem tartalmaz szinteket"},
+        {"a level without a player", "; Jó\n#@$.#\n\n; Rossz\n# $.#\n", false, false, "Néhány szint hibás"},
+        {"fewer crates than targets", "#@$..#\n", false, false, "Néhány szint hibás"},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        index++;
+        for (bool closeWindow : {false, true}) {
+            std::string name = "eset" + std::to_string(index) + (closeWindow ? "a" : "b") + ".txt";
+            if (c.makeDirectory) {
+                mkdir(name.c_str(), 0755);
+            } else if (!c.missing) {
+                writeFile(name, c.bytes);
+            }
+            Frame expected = boxFrame(c.message, false);
+            if (!closeWindow) {
+                press(SDL_SCANCODE_RETURN);
+            }
+            quit();
+            EXPECT_EQ(play(name.c_str()), closeWindow ? 0 : 1) << c.label;
+            expectShows(expected, c.label);
+            SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        }
+    }
+}
+
+TEST_F(PlayScreen, TooLargeLevelsAreAskedAbout) {
+    std::string wide = std::string(21, '#');
+    writeFile("nagy.txt", "; Nagy\n" + wide + "\n#@$.#\n\n; Kicsi\n#@$.#\n");
+    writeFile("mind.txt", wide + "\n\n" + wide + "\n");
+    Frame question = boxFrame("Néhány szint túl nagy. Biztosan megnyitod?", true);
+
+    press(SDL_SCANCODE_ESCAPE);
+    quit();
+    EXPECT_EQ(play("nagy.txt"), 1) << "Mégse goes back to the menu";
+    expectShows(question, "question");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    quit();
+    EXPECT_EQ(play("nagy.txt"), 0) << "a closed window ends";
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    EXPECT_EQ(play("nagy.txt"), 0) << "OK plays what fitted";
+    Frame frame = capture();
+    // Only "Kicsi" is left: 5 x 1 at (8,5) with no arrows.
+    EXPECT_TRUE(cellShows(frame, 9, 5, {brownFloor, player}));
+    EXPECT_TRUE(cellShows(frame, 0, 11, {greyFloor}));
+    EXPECT_TRUE(cellShows(frame, 19, 11, {greyFloor}));
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    Frame empty = boxFrame("A fájl nem tartalmaz szinteket", false);
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    EXPECT_EQ(play("mind.txt"), 1);
+    expectShows(empty, "every level too large");
+}
+
+TEST_F(PlayScreen, DrawsTheLevelCentredWithButtonsAndName) {
+    writeFile("szintek.txt", twoLevels);
+    quit();
+    EXPECT_EQ(play(), 0);
+    Frame frame = capture();
+    // 7 x 3 starts at column (19 - 7) / 2 + 1 = 7, row (11 - 3) / 2 = 4.
+    EXPECT_TRUE(cellShows(frame, 7, 4, {brownFloor, wall}));
+    EXPECT_TRUE(cellShows(frame, 8, 5, {brownFloor, player}));
+    EXPECT_TRUE(cellShows(frame, 9, 5, {brownFloor}));
+    EXPECT_TRUE(cellShows(frame, 10, 5, {brownFloor, crate}));
+    EXPECT_TRUE(cellShows(frame, 12, 5, {brownFloor, target}));
+    EXPECT_TRUE(cellShows(frame, 6, 5, {greyFloor}));
+    const struct {
+        int y;
+        Tile picture;
+    } buttons[] = {{0, home}, {1, retry}, {2, save}, {6, up}, {7, left}, {8, right}, {9, down}};
+    for (const auto& button : buttons) {
+        EXPECT_TRUE(cellShows(frame, 0, button.y, {greyFloor, button.picture})) << button.y;
+    }
+    for (int y : {3, 4, 5, 10}) {
+        EXPECT_TRUE(cellShows(frame, 0, y, {greyFloor}));
+    }
+    EXPECT_TRUE(cellShows(frame, 0, 11, {greyFloor})) << "no previous level";
+    EXPECT_TRUE(cellShows(frame, 19, 11, {greyFloor, right})) << "a next level";
+    // The name, white, centred on cell (10,11).
+    int w = 0, h = 0;
+    TTF_SizeUTF8(font, "Első", &w, &h);
+    EXPECT_GT(countColor(frame, SDL_Rect{672 - w / 2, 736 - h / 2, w, h}, 255, 255, 255, 0), 50);
+    EXPECT_EQ(countColor(frame, SDL_Rect{0, 704, 672 - w / 2, 64}, 255, 255, 255, 0), 0);
+}
+
+TEST_F(PlayScreen, LevelSizesArePlacedByIntegerHalves) {
+    std::string full = "; Teljes\n" + std::string(19, '#') + "\n";
+    for (int row = 1; row <= 9; row++) {
+        full += (row == 5 ? "#." + std::string(16, ' ') : "#" + std::string(17, ' ')) + "#\n";
+    }
+    full += "#@$" + std::string(15, ' ') + "#\n";
+    writeFile("teljes.txt", full);
+    quit();
+    EXPECT_EQ(play("teljes.txt"), 0);
+    Frame frame = capture();
+    EXPECT_TRUE(cellShows(frame, 1, 0, {brownFloor, wall}));
+    EXPECT_TRUE(cellShows(frame, 19, 0, {brownFloor, wall}));
+    EXPECT_TRUE(cellShows(frame, 2, 10, {brownFloor, player}));
+    EXPECT_TRUE(cellShows(frame, 19, 10, {brownFloor, wall}));
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    // A 1 x 1 level holds only the player: solved from the start.
+    writeFile("egy.txt", "; Egy\n@\n");
+    quit();
+    EXPECT_EQ(play("egy.txt"), 0);
+    frame = capture();
+    EXPECT_TRUE(cellShows(frame, 10, 5, {brownFloor, player}));
+    EXPECT_TRUE(cellShows(frame, 9, 5, {greenFloor}));
+    EXPECT_TRUE(cellShows(frame, 11, 5, {greenFloor}));
+}
+
+TEST_F(PlayScreen, WinningShowsTheAlertThenTheGreenLevel) {
+    writeFile("szintek.txt", twoLevels);
+    Frame alert = boxFrame("Sikeresen tejesítetted a pályát!", false);
+    press(SDL_SCANCODE_RIGHT);
+    press(SDL_SCANCODE_RIGHT);
+    press(SDL_SCANCODE_RIGHT);  // the crate onto the target
+    quit();
+    EXPECT_EQ(play(), 0);
+    expectShows(alert, "win alert");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    press(SDL_SCANCODE_D);
+    press(SDL_SCANCODE_D);
+    press(SDL_SCANCODE_D);
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    EXPECT_EQ(play(), 0);
+    Frame frame = capture();
+    EXPECT_TRUE(cellShows(frame, 3, 3, {greenFloor}));
+    EXPECT_TRUE(cellShows(frame, 12, 5, {brownFloor, crateOnTarget}));
+    EXPECT_TRUE(cellShows(frame, 11, 5, {brownFloor, player}));
+    EXPECT_TRUE(cellShows(frame, 19, 11, {greenFloor, right}));
+    // Nothing was saved.
+    EXPECT_EQ(readFile("szintek.txt"), twoLevels);
+}
+
+TEST_F(PlayScreen, SavingWritesEveryPositionReached) {
+    writeFile("szintek.txt", twoLevels);
+    press(SDL_SCANCODE_RIGHT);                    // level 1: a walk, unsolved
+    press(SDL_SCANCODE_PAGEUP);                   // store question
+    press(SDL_SCANCODE_RETURN);                   // OK: written into the list
+    click(0, 9);                                  // level 2: walk down onto the target
+    ctrlPress(SDL_SCANCODE_S);
+    typeText("2");                                // save as szintek.txt2
+    press(SDL_SCANCODE_RETURN);                   // the name prompt
+    press(SDL_SCANCODE_RETURN);                   // "Sikeres mentés!"
+    press(SDL_SCANCODE_ESCAPE);                   // saved: leaves without a question
+    quit();
+    EXPECT_EQ(play(), 1);
+    EXPECT_STREQ(filename, "szintek.txt2");
+    EXPECT_EQ(readFile("szintek.txt2"),
+              "; Első\n#######\n# @$ .#\n#######\n\n; Második\n######\n# $ .#\n#+$  #\n######\n\n");
+    EXPECT_EQ(readFile("szintek.txt"), twoLevels);
+}
+
+TEST_F(PlayScreen, TheStoreQuestionComesBeforeTheNeighbourTest) {
+    writeFile("szintek.txt", twoLevels);
+    Frame question = boxFrame("Szeretnéd eltárolni a módosításaidat?", true);
+    click(19, 11);          // to level 2, no moves: no question
+    press(SDL_SCANCODE_D);  // a push on level 2
+    click(19, 11);          // the last level: asks, stays
+    quit();
+    EXPECT_EQ(play(), 0);
+    expectShows(question, "store question at the last level");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    press(SDL_SCANCODE_PAGEUP);
+    press(SDL_SCANCODE_D);
+    press(SDL_SCANCODE_PAGEUP);
+    press(SDL_SCANCODE_RETURN);  // store
+    press(SDL_SCANCODE_D);       // a walk after storing
+    ctrlPress(SDL_SCANCODE_R);   // restart: back to the stored position
+    quit();
+    EXPECT_EQ(play(), 0);
+    Frame frame = capture();
+    // 6 x 4 at (7,3): the player stored at (2,1), the crate pushed to (3,1).
+    EXPECT_TRUE(cellShows(frame, 9, 4, {brownFloor, player}));
+    EXPECT_TRUE(cellShows(frame, 10, 4, {brownFloor, crate}));
+    EXPECT_TRUE(cellShows(frame, 0, 11, {greyFloor, left}));
+    EXPECT_TRUE(cellShows(frame, 19, 11, {greyFloor}));
+}
+
+TEST_F(PlayScreen, LeavingAsksOnlyWithUnsavedMoves) {
+    writeFile("szintek.txt", twoLevels);
+    press(SDL_SCANCODE_ESCAPE);
+    quit();
+    EXPECT_EQ(play(), 1) << "nothing moved";
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    Frame question = boxFrame("Biztosan szeretnél mentés nélkül kilépni?", true);
+    press(SDL_SCANCODE_LEFT);  // refused, yet a change
+    click(0, 0);               // asks
+    quit();
+    EXPECT_EQ(play(), 0);
+    expectShows(question, "leave question");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    press(SDL_SCANCODE_LEFT);
+    press(SDL_SCANCODE_ESCAPE);
+    click(12, 5);  // Mégse: play goes on
+    press(SDL_SCANCODE_ESCAPE);
+    press(SDL_SCANCODE_RETURN);  // OK: leave
+    quit();
+    EXPECT_EQ(play(), 1);
+    EXPECT_EQ(readFile("szintek.txt"), twoLevels);
+}
+
+TEST_F(PlayScreen, ClosingTheWindowInAnyDialogEndsWithoutWriting) {
+    writeFile("szintek.txt", twoLevels);
+    struct Case {
+        const char* label;
+        std::vector<SDL_Scancode> keys;
+    };
+    const std::vector<Case> cases = {
+        {"win alert", {SDL_SCANCODE_RIGHT, SDL_SCANCODE_RIGHT, SDL_SCANCODE_RIGHT}},
+        {"store question", {SDL_SCANCODE_RIGHT, SDL_SCANCODE_PAGEUP}},
+        {"file-name prompt", {SDL_SCANCODE_RIGHT, SDL_SCANCODE_LCTRL, SDL_SCANCODE_DOWN}},
+        {"leave question", {SDL_SCANCODE_RIGHT, SDL_SCANCODE_ESCAPE}},
+    };
+    for (const Case& c : cases) {
+        for (SDL_Scancode key : c.keys) {
+            keyDown(key);
+        }
+        quit();
+        press(SDL_SCANCODE_RETURN);
+        press(SDL_SCANCODE_RETURN);
+        EXPECT_EQ(play(), 0) << c.label;
+        EXPECT_EQ(readFile("szintek.txt"), twoLevels) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    // And in the alert after a save: the file stays written.
+    press(SDL_SCANCODE_RIGHT);
+    ctrlPress(SDL_SCANCODE_S);
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    EXPECT_EQ(play(), 0);
+    EXPECT_NE(readFile("szintek.txt"), twoLevels);
+}
+
+TEST_F(PlayScreen, CtrlChangesWhatKeysDo) {
+    writeFile("szintek.txt", twoLevels);
+    countFrames();
+    keyDown(SDL_SCANCODE_RCTRL);
+    press(SDL_SCANCODE_D);         // nothing
+    press(SDL_SCANCODE_RIGHT);     // nothing
+    press(SDL_SCANCODE_ESCAPE);    // nothing
+    press(SDL_SCANCODE_PAGEUP);    // nothing
+    press(SDL_SCANCODE_PAGEDOWN);  // nothing
+    keyUp(SDL_SCANCODE_RCTRL);
+    press(SDL_SCANCODE_R);  // nothing without Ctrl
+    press(SDL_SCANCODE_F3);
+    quit();
+    EXPECT_EQ(play(), 0);
+    EXPECT_EQ(presentedFrames(), 1) << "nothing asked for a redraw";
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    unsetenv("SDL_VIDEO_DUMMY_SAVE_FRAMES");
+
+    // Ctrl+Down saves like Ctrl+S, and Ctrl is clear afterwards.
+    press(SDL_SCANCODE_RIGHT);
+    ctrlPress(SDL_SCANCODE_DOWN);
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_RIGHT);  // moves again: Ctrl was cleared by the save
+    press(SDL_SCANCODE_ESCAPE);
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    EXPECT_EQ(play(), 1);
+    EXPECT_EQ(readFile("szintek.txt"),
+              "; Első\n#######\n# @$ .#\n#######\n\n; Második\n######\n#@$ .#\n#.$  #\n######\n\n");
+}
+
+TEST_F(PlayScreen, NavigationCellsActEvenWithoutArrows) {
+    writeFile("egy.txt", "; Egyetlen\n#####\n#@$.#\n#####\n");
+    countFrames();
+    click(0, 11);
+    click(19, 11, SDL_BUTTON_MIDDLE);
+    click(10, 11);  // the name: nothing
+    click(8, 4);    // the level: nothing
+    quit();
+    EXPECT_EQ(play("egy.txt"), 0);
+    EXPECT_EQ(presentedFrames(), 3);
+    Frame frame = capture();
+    EXPECT_TRUE(cellShows(frame, 0, 11, {greyFloor}));
+    EXPECT_TRUE(cellShows(frame, 19, 11, {greyFloor}));
+    EXPECT_TRUE(cellShows(frame, 9, 5, {brownFloor, player}));
+}
+
+TEST_F(PlayScreen, AFailedSaveKeepsTheMovesUnsaved) {
+    writeFile("szintek.txt", twoLevels);
+    Frame failed = boxFrame("Sikertelen mentés", false);
+    Frame question = boxFrame("Biztosan szeretnél mentés nélkül kilépni?", true);
+    for (bool acknowledge : {false, true}) {
+        press(SDL_SCANCODE_RIGHT);
+        click(0, 2);
+        keyDown(SDL_SCANCODE_LSHIFT);
+        press(SDL_SCANCODE_6);  // "/": a file inside a file cannot be made
+        keyUp(SDL_SCANCODE_LSHIFT);
+        typeText("x");
+        press(SDL_SCANCODE_RETURN);
+        if (acknowledge) {
+            press(SDL_SCANCODE_RETURN);
+            press(SDL_SCANCODE_ESCAPE);  // still unsaved: asks
+        }
+        quit();
+        EXPECT_EQ(play(), 0);
+        expectShows(acknowledge ? question : failed, acknowledge ? "question after failure" : "failure");
+        EXPECT_STREQ(filename, "szintek.txt/x");
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    EXPECT_EQ(readFile("szintek.txt"), twoLevels);
+}
+
+}  // namespace
