@@ -1,1 +1,363 @@
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+
+#include "edit.h"
 #include "harness.h"
+#include "input.h"
+#include "play.h"
+
+namespace {
+
+class EditScreen : public ScreenTest {
+  protected:
+    int edit(const char* name = "uj.txt") {
+        std::strcpy(filename, name);
+        return editLevel(renderer, tiles, font, filename);
+    }
+    Frame boxFrame(const char* message, bool question) {
+        quit();
+        question ? dialogBox(renderer, tiles, font, message) : alertBox(renderer, tiles, font, message);
+        return capture();
+    }
+    void expectShows(const Frame& expected, const char* label) {
+        EXPECT_TRUE(capture().pixels == expected.pixels) << label;
+    }
+    void typeSize(const char* size) {
+        typeText(size);
+        press(SDL_SCANCODE_RETURN);
+    }
+    // Saves under the current name: Ctrl+S, the prompt, the alert.
+    void saveByKeys() {
+        ctrlPress(SDL_SCANCODE_S);
+        press(SDL_SCANCODE_RETURN);
+        press(SDL_SCANCODE_RETURN);
+    }
+
+    char filename[64] = {};
+};
+
+TEST_F(EditScreen, ANewFileOpensEmptyAndMostThingsDoNothing) {
+    countFrames();
+    const SDL_Scancode keys[] = {SDL_SCANCODE_LEFT, SDL_SCANCODE_DOWN, SDL_SCANCODE_W,
+                                 SDL_SCANCODE_D,    SDL_SCANCODE_F2,   SDL_SCANCODE_LCTRL};
+    for (SDL_Scancode key : keys) {
+        press(key);
+    }
+    click(0, 5);    // palette column
+    click(10, 11);  // name row
+    click(10, 5);   // where a level would be
+    click(0, 9);
+    quit();
+    EXPECT_EQ(edit(), 0);
+    EXPECT_EQ(presentedFrames(), 1);
+    Frame frame = capture();
+    EXPECT_TRUE(cellShows(frame, 0, 0, {greyFloor, home}));
+    EXPECT_TRUE(cellShows(frame, 0, 1, {greyFloor, save}));
+    EXPECT_TRUE(cellShows(frame, 1, 11, {greyFloor, add}));
+    EXPECT_TRUE(cellShows(frame, 18, 11, {greyFloor, add}));
+    for (int y = 2; y <= 11; y++) {
+        EXPECT_TRUE(cellShows(frame, 0, y, {greyFloor})) << y;
+    }
+    EXPECT_TRUE(cellShows(frame, 19, 11, {greyFloor}));
+    EXPECT_FALSE(fileExists("uj.txt"));
+}
+
+TEST_F(EditScreen, KeysThatRedrawWithoutALevelChangeNothing) {
+    const SDL_Scancode keys[] = {SDL_SCANCODE_RETURN, SDL_SCANCODE_SPACE,  SDL_SCANCODE_R,
+                                 SDL_SCANCODE_DELETE, SDL_SCANCODE_PAGEUP, SDL_SCANCODE_PAGEDOWN,
+                                 SDL_SCANCODE_3,      SDL_SCANCODE_ESCAPE};
+    for (SDL_Scancode key : keys) {
+        press(key);
+    }
+    quit();
+    EXPECT_EQ(edit(), 1) << "nothing changed: Escape leaves without a question";
+}
+
+TEST_F(EditScreen, BuildsALevelByKeyboardAndSavesItsExactBytes) {
+    press(SDL_SCANCODE_END);
+    typeSize("5x3");
+    // Walls along the top row.
+    for (int i = 0; i < 5; i++) {
+        press(SDL_SCANCODE_RETURN);
+        press(SDL_SCANCODE_RIGHT);
+    }
+    press(SDL_SCANCODE_DOWN);
+    press(SDL_SCANCODE_2);  // player
+    press(SDL_SCANCODE_SPACE);
+    press(SDL_SCANCODE_A);
+    press(SDL_SCANCODE_4);  // crate
+    press(SDL_SCANCODE_SPACE);
+    press(SDL_SCANCODE_A);
+    press(SDL_SCANCODE_6);  // target
+    press(SDL_SCANCODE_SPACE);
+    press(SDL_SCANCODE_A);
+    press(SDL_SCANCODE_3);  // player on target
+    press(SDL_SCANCODE_SPACE);
+    press(SDL_SCANCODE_A);
+    press(SDL_SCANCODE_5);  // crate on target
+    press(SDL_SCANCODE_SPACE);
+    press(SDL_SCANCODE_S);
+    press(SDL_SCANCODE_7);  // floor over floor still counts
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_R);
+    for (int i = 0; i < 14; i++) {
+        press(SDL_SCANCODE_BACKSPACE);
+    }
+    typeText("kezdo");
+    press(SDL_SCANCODE_RETURN);
+    saveByKeys();
+    press(SDL_SCANCODE_ESCAPE);
+    quit();
+    EXPECT_EQ(edit(), 1);
+    EXPECT_EQ(readFile("uj.txt"), "; kezdo\n#####\n*+.$@\n     \n\n");
+}
+
+TEST_F(EditScreen, BuildsALevelByClicksAloneAndDrawsIt) {
+    click(1, 11);  // add before, into the empty list
+    // Size "7x5" on the on-screen keyboard: 7, x, 5, OK.
+    click(11, 6);
+    click(6, 9);
+    click(9, 6);
+    click(17, 1);
+    // 7 x 5 starts at column 7, row 3. Each palette entry in a row.
+    for (int entry = 0; entry < 7; entry++) {
+        click(0, 2 + entry, entry % 2 == 0 ? SDL_BUTTON_LEFT : SDL_BUTTON_RIGHT);
+        click(7 + entry, 4);
+    }
+    click(0, 3);  // the player
+    click(8, 5);  // the cursor ends here
+    quit();
+    EXPECT_EQ(edit(), 0);
+    Frame frame = capture();
+    EXPECT_TRUE(cellShows(frame, 7, 4, {brownFloor, wall}));
+    EXPECT_TRUE(cellShows(frame, 8, 4, {brownFloor, player}));
+    EXPECT_TRUE(cellShows(frame, 9, 4, {brownFloor, player, target}));
+    EXPECT_TRUE(cellShows(frame, 10, 4, {brownFloor, crate}));
+    EXPECT_TRUE(cellShows(frame, 11, 4, {brownFloor, crateOnTarget}));
+    EXPECT_TRUE(cellShows(frame, 12, 4, {brownFloor, target}));
+    EXPECT_TRUE(cellShows(frame, 13, 4, {brownFloor}));
+    EXPECT_TRUE(cellShows(frame, 8, 5, {brownFloor, player, selection}));
+    EXPECT_TRUE(cellShows(frame, 7, 3, {brownFloor}));
+    EXPECT_TRUE(cellShows(frame, 6, 4, {greyFloor}));
+    // The palette, the chosen entry marked.
+    EXPECT_TRUE(cellShows(frame, 0, 2, {greyFloor, wall}));
+    EXPECT_TRUE(cellShows(frame, 0, 3, {greyFloor, player, selection}));
+    EXPECT_TRUE(cellShows(frame, 0, 4, {greyFloor, player, target}));
+    EXPECT_TRUE(cellShows(frame, 0, 5, {greyFloor, crate}));
+    EXPECT_TRUE(cellShows(frame, 0, 6, {greyFloor, crateOnTarget}));
+    EXPECT_TRUE(cellShows(frame, 0, 7, {greyFloor, target}));
+    EXPECT_TRUE(cellShows(frame, 0, 8, {greyFloor, brownFloor}));
+    EXPECT_TRUE(cellShows(frame, 0, 9, {greyFloor}));
+    EXPECT_TRUE(cellShows(frame, 0, 10, {greyFloor, deleteButton}));
+    EXPECT_TRUE(cellShows(frame, 0, 11, {greyFloor}));
+    EXPECT_TRUE(cellShows(frame, 19, 11, {greyFloor}));
+    int w = 0, h = 0;
+    TTF_SizeUTF8(font, "Névtelen szint", &w, &h);
+    EXPECT_GT(countColor(frame, SDL_Rect{672 - w / 2, 736 - h / 2, w, h}, 255, 255, 255, 0), 100);
+}
+
+TEST_F(EditScreen, NavigatesRenamesDeletesAndSavesByClicks) {
+    writeFile("ket.txt", "; A\n###\n#@#\n\n; B\n####\n#@$.\n");
+    click(19, 11);       // to B
+    click(12, 11);       // rename B
+    click(16, 6);        // "<-": one letter off
+    click(5, 7);         // w
+    click(17, 1);        // OK
+    click(0, 11);        // back to A
+    click(0, 10);        // delete A
+    click(6, 5);         // OK
+    click(18, 11);       // add after B
+    typeSize("3x1");
+    click(0, 1);         // save
+    click(17, 1);        // OK in the name prompt
+    click(9, 5);         // OK in the alert
+    click(0, 0);         // leave: saved, no question
+    quit();
+    EXPECT_EQ(edit("ket.txt"), 1);
+    EXPECT_EQ(readFile("ket.txt"), "; w\n####\n#@$.\n\n; Névtelen szint\n   \n\n");
+}
+
+TEST_F(EditScreen, CtrlDownSavesAndOtherKeysWaitForCtrlsRelease) {
+    writeFile("egy.txt", "; A\n#####\n#@$.#\n#####\n");
+    keyDown(SDL_SCANCODE_RCTRL);
+    press(SDL_SCANCODE_1);  // nothing while Ctrl is held
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_ESCAPE);
+    keyDown(SDL_SCANCODE_DOWN);  // saves
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_DOWN);    // Ctrl cleared: the cursor moves
+    press(SDL_SCANCODE_D);
+    press(SDL_SCANCODE_RETURN);  // places a wall (selection 0) over the player
+    press(SDL_SCANCODE_ESCAPE);  // unsaved: asks
+    press(SDL_SCANCODE_ESCAPE);  // Mégse
+    saveByKeys();
+    press(SDL_SCANCODE_ESCAPE);
+    quit();
+    EXPECT_EQ(edit("egy.txt"), 1);
+    EXPECT_EQ(readFile("egy.txt"), "; A\n#####\n##$.#\n#####\n\n");
+}
+
+TEST_F(EditScreen, EscapeAsksOnlyAfterAChange) {
+    writeFile("egy.txt", "; A\n#####\n#@$.#\n#####\n");
+    Frame question = boxFrame("Biztosan szeretnél mentés nélkül kilépni?", true);
+    press(SDL_SCANCODE_7);
+    press(SDL_SCANCODE_SPACE);  // floor over a wall: a change
+    press(SDL_SCANCODE_ESCAPE);
+    quit();
+    EXPECT_EQ(edit("egy.txt"), 0);
+    expectShows(question, "exit question");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    press(SDL_SCANCODE_SPACE);
+    press(SDL_SCANCODE_ESCAPE);
+    press(SDL_SCANCODE_RETURN);  // leave without saving
+    quit();
+    EXPECT_EQ(edit("egy.txt"), 1);
+    EXPECT_EQ(readFile("egy.txt"), "; A\n#####\n#@$.#\n#####\n");
+
+    // Closing the window with changes ends at once without a question.
+    press(SDL_SCANCODE_SPACE);
+    quit();
+    press(SDL_SCANCODE_RETURN);
+    EXPECT_EQ(edit("egy.txt"), 0);
+}
+
+TEST_F(EditScreen, ClosingTheWindowInEachDialogEndsAndWritesNothing) {
+    const std::string original = "; A\n#####\n#@$.#\n#####\n";
+    writeFile("egy.txt", original);
+    struct Case {
+        const char* label;
+        std::vector<SDL_Scancode> keys;
+        std::vector<Coordinates> clicks;
+    };
+    const std::vector<Case> cases = {
+        {"size prompt", {SDL_SCANCODE_HOME}, {}},
+        {"size alert", {SDL_SCANCODE_HOME, SDL_SCANCODE_RETURN}, {}},
+        {"delete question", {SDL_SCANCODE_DELETE}, {}},
+        {"rename prompt", {SDL_SCANCODE_R}, {}},
+        {"save prompt", {SDL_SCANCODE_LCTRL, SDL_SCANCODE_S}, {}},
+        {"exit question", {SDL_SCANCODE_SPACE, SDL_SCANCODE_ESCAPE}, {}},
+        {"delete by click", {}, {{0, 10}}},
+    };
+    for (const Case& c : cases) {
+        for (SDL_Scancode key : c.keys) {
+            keyDown(key);
+        }
+        for (Coordinates cell : c.clicks) {
+            click(cell.x, cell.y);
+        }
+        quit();
+        press(SDL_SCANCODE_RETURN);
+        EXPECT_EQ(edit("egy.txt"), 0) << c.label;
+        EXPECT_EQ(readFile("egy.txt"), original) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+}
+
+TEST_F(EditScreen, OpeningFollowsTheLoadResult) {
+    struct Case {
+        const char* label;
+        std::string bytes;
+        const char* message;
+        bool question;
+    };
+    const Case cases[] = {
+        {"bad character", "###\n#x#\n", "A fájl hibás karaktereket tartalmaz", false},
+        {"too large", std::string(25, '#') + "\n", "Néhány szint túl nagy. Biztosan megnyitod?", true},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        std::string name = "nyit" + std::to_string(++index) + ".txt";
+        writeFile(name, c.bytes);
+        Frame expected = boxFrame(c.message, c.question);
+        quit();
+        EXPECT_EQ(edit(name.c_str()), 0) << c.label;
+        expectShows(expected, c.label);
+        press(c.question ? SDL_SCANCODE_ESCAPE : SDL_SCANCODE_RETURN);
+        quit();
+        EXPECT_EQ(edit(name.c_str()), 1) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    // OK on a file whose every level was too large: an empty editor.
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_ESCAPE);
+    quit();
+    EXPECT_EQ(edit("nyit2.txt"), 1);
+}
+
+// A file that exists but cannot be read is not a new file: saving an empty
+// list over it would lose its levels.
+TEST_F(EditScreen, AnUnreadableFileIsNotTreatedAsNew) {
+    ASSERT_EQ(mkdir("mappa", 0755), 0);
+    Frame expected = boxFrame("Nem lehet megnyitni a fájlt", false);
+    quit();
+    EXPECT_EQ(edit("mappa"), 0);
+    expectShows(expected, "a directory");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    EXPECT_EQ(edit("mappa"), 1);
+}
+
+TEST_F(EditScreen, SavingAnEmptyListAndAFailedSave) {
+    Frame saved = boxFrame("Sikeres mentés!", false);
+    ctrlPress(SDL_SCANCODE_S);
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    EXPECT_EQ(edit("ures.txt"), 0);
+    expectShows(saved, "empty list saved");
+    EXPECT_TRUE(fileExists("ures.txt"));
+    EXPECT_EQ(readFile("ures.txt"), "");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    // A name inside a missing folder: the save fails and the change stays
+    // unsaved, so leaving still asks.
+    Frame question = boxFrame("Biztosan szeretnél mentés nélkül kilépni?", true);
+    press(SDL_SCANCODE_HOME);
+    typeSize("3x1");
+    click(0, 1);
+    keyDown(SDL_SCANCODE_LSHIFT);
+    press(SDL_SCANCODE_6);  // "/"
+    keyUp(SDL_SCANCODE_LSHIFT);
+    typeText("x");
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_RETURN);  // "Sikertelen mentés"
+    press(SDL_SCANCODE_ESCAPE);
+    quit();
+    EXPECT_EQ(edit("ures.txt"), 0);
+    expectShows(question, "still unsaved after a failed save");
+    EXPECT_STREQ(filename, "ures.txt/x");
+}
+
+// A level made in the editor can be played and solved.
+TEST_F(EditScreen, ALevelMadeHereIsPlayedAndSolved) {
+    press(SDL_SCANCODE_END);
+    typeSize("4x1");
+    press(SDL_SCANCODE_2);
+    press(SDL_SCANCODE_SPACE);  // player at 0
+    press(SDL_SCANCODE_D);
+    press(SDL_SCANCODE_4);
+    press(SDL_SCANCODE_SPACE);  // crate at 1
+    press(SDL_SCANCODE_D);
+    press(SDL_SCANCODE_D);
+    press(SDL_SCANCODE_6);
+    press(SDL_SCANCODE_SPACE);  // target at 3
+    saveByKeys();
+    press(SDL_SCANCODE_ESCAPE);
+    quit();
+    ASSERT_EQ(edit("kesz.txt"), 1);
+    ASSERT_EQ(readFile("kesz.txt"), "; Névtelen szint\n@$ .\n\n");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    Frame won = boxFrame("Sikeresen tejesítetted a pályát!", false);
+    press(SDL_SCANCODE_RIGHT);
+    press(SDL_SCANCODE_RIGHT);
+    quit();
+    EXPECT_EQ(playLevel(renderer, tiles, font, filename), 0);
+    expectShows(won, "solved on the play screen");
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+// The editor's level operations are file-local to the editor screen; this
+// test compiles that file into itself to reach them directly.
+#include "../src/edit.cpp"
+
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+TEST(SizeEntry, AcceptsWhatTheSizePromptAllows) {
+    struct Case {
+        const char* text;
+        bool accepted;
+        int width, height;
+    };
+    const Case cases[] = {
+        {"7x5", true, 7, 5},
+        {"19x11", true, 19, 11},
+        {"1x1", true, 1, 1},
+        {"2x1", true, 2, 1},
+        {"3x11", true, 3, 11},
+        {" 7x 5", true, 7, 5},
+        {"\t7x\n5", true, 7, 5},
+        {"7x5abc", true, 7, 5},
+        {"+7x+5", true, 7, 5},
+        {"007x05", true, 7, 5},
+        {"20x5", false, 0, 0},
+        {"5x12", false, 0, 0},
+        {"0x3", false, 0, 0},
+        {"-3x4", false, 0, 0},
+        {"7 x5", false, 0, 0},
+        {"7X5", false, 0, 0},
+        {"7", false, 0, 0},
+        {"7x", false, 0, 0},
+        {"x5", false, 0, 0},
+        {"", false, 0, 0},
+        {"7x- 5", false, 0, 0},
+        // Numbers an int cannot hold are refused, never wrapped.
+        {"4294967297x5", false, 0, 0},
+        {"7x4294967301", false, 0, 0},
+        {"99999999999999999999999x5", false, 0, 0},
+        {"2147483647x5", false, 0, 0},
+        {"-2147483648x5", false, 0, 0},
+        // One- and two-cell wide levels taller than a row cannot be stored.
+        {"1x2", false, 0, 0},
+        {"2x11", false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        Coordinates size{0, 0};
+        EXPECT_EQ(parseSize(c.text, &size), c.accepted) << "\"" << c.text << "\"";
+        if (c.accepted) {
+            EXPECT_EQ(size.x, c.width) << c.text;
+            EXPECT_EQ(size.y, c.height) << c.text;
+        }
+    }
+}
+
+class EditorLists : public ScreenTest {
+  protected:
+    void SetUp() override {
+        ScreenTest::SetUp();
+        state = EditState{nullptr, nullptr, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font};
+    }
+    void TearDown() override {
+        unloadLevel(state.firstLevel);
+        ScreenTest::TearDown();
+    }
+    // Adds a level named after its width, typed at the size prompt.
+    void add(bool after, int width) {
+        typeText((std::to_string(width) + "x1").c_str());
+        press(SDL_SCANCODE_RETURN);
+        quit();
+        addLevel(&state, after);
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    void remove(bool confirm) {
+        press(confirm ? SDL_SCANCODE_RETURN : SDL_SCANCODE_ESCAPE);
+        quit();
+        deleteCurrent(&state);
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    // The widths of the list in order, after checking every link both ways.
+    std::vector<int> widths() {
+        std::vector<int> seen;
+        const Level* previous = nullptr;
+        bool currentFound = state.level == nullptr;
+        for (const Level* level = state.firstLevel; level != nullptr; level = level->next) {
+            EXPECT_EQ(level->prev, previous);
+            currentFound = currentFound || level == state.level;
+            seen.push_back(level->size.x);
+            previous = level;
+        }
+        EXPECT_TRUE(currentFound) << "the current level is in the list";
+        return seen;
+    }
+
+    EditState state{};
+    char filename[64] = "lista.txt";
+};
+
+TEST_F(EditorLists, AddingLinksBeforeAndAfter) {
+    add(true, 5);  // into the empty list
+    EXPECT_EQ(widths(), (std::vector<int>{5}));
+    EXPECT_TRUE(state.unsaved);
+    EXPECT_STREQ(state.level->name, "Névtelen szint");
+    EXPECT_EQ(levelRows(state.level), (std::vector<std::string>{"     "}));
+    add(false, 3);  // before the first
+    EXPECT_EQ(widths(), (std::vector<int>{3, 5}));
+    EXPECT_EQ(state.level->size.x, 3);
+    add(true, 4);  // after the first, in the middle
+    EXPECT_EQ(widths(), (std::vector<int>{3, 4, 5}));
+    state.level = state.level->next;  // to the last
+    add(true, 9);  // after the last
+    EXPECT_EQ(widths(), (std::vector<int>{3, 4, 5, 9}));
+    state.level = state.firstLevel->next;  // the middle "4"
+    state.edit = Coordinates{2, 0};
+    add(false, 6);  // before a middle level
+    EXPECT_EQ(widths(), (std::vector<int>{3, 6, 4, 5, 9}));
+    EXPECT_EQ(state.level->size.x, 6);
+    EXPECT_EQ(state.edit.x, 0);
+}
+
+TEST_F(EditorLists, CancelledOrRefusedAddsChangeNothing) {
+    add(true, 5);
+    state.unsaved = false;
+    press(SDL_SCANCODE_ESCAPE);  // cancel at the size prompt
+    quit();
+    addLevel(&state, true);
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    EXPECT_EQ(widths(), (std::vector<int>{5}));
+    EXPECT_FALSE(state.unsaved);
+    EXPECT_EQ(state.result, -1);
+
+    // A wrong size is refused, and the prompt comes back empty.
+    typeText("20x5");
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_RETURN);  // "Hibás méret!"
+    typeText("1x3");
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_RETURN);
+    typeText("4x2");
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    addLevel(&state, true);
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    EXPECT_EQ(widths(), (std::vector<int>{5, 4}));
+    EXPECT_EQ(state.level->size.y, 2);
+
+    // Closing the window in the prompt or in the alert ends the editor.
+    quit();
+    addLevel(&state, false);
+    EXPECT_EQ(state.result, 0);
+    state.result = -1;
+    typeText("0x0");
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    addLevel(&state, false);
+    EXPECT_EQ(state.result, 0);
+    EXPECT_EQ(widths(), (std::vector<int>{5, 4}));
+}
+
+TEST_F(EditorLists, DeletingRelinksAndPicksTheNextCurrent) {
+    for (int width : {3, 4, 5, 6}) {
+        add(true, width);
+    }
+    state.level = state.firstLevel->next;  // "4", a middle level
+    state.unsaved = false;
+    remove(false);
+    EXPECT_EQ(widths(), (std::vector<int>{3, 4, 5, 6}));
+    EXPECT_FALSE(state.unsaved);
+    remove(true);
+    EXPECT_EQ(widths(), (std::vector<int>{3, 5, 6}));
+    EXPECT_EQ(state.level->size.x, 5) << "the one that followed";
+    EXPECT_TRUE(state.unsaved);
+    state.level = state.firstLevel;
+    remove(true);
+    EXPECT_EQ(widths(), (std::vector<int>{5, 6}));
+    EXPECT_EQ(state.level, state.firstLevel);
+    state.level = state.firstLevel->next;  // the last
+    remove(true);
+    EXPECT_EQ(widths(), (std::vector<int>{5}));
+    EXPECT_EQ(state.level->size.x, 5) << "the previous one";
+    remove(true);
+    EXPECT_EQ(widths(), (std::vector<int>{}));
+    EXPECT_EQ(state.level, nullptr);
+    EXPECT_EQ(state.firstLevel, nullptr);
+    // With no level there is nothing to ask.
+    remove(true);
+    EXPECT_EQ(state.result, -1);
+}
+
+TEST_F(EditorLists, RenamingWorksOnACopy) {
+    add(true, 5);
+    state.unsaved = false;
+    press(SDL_SCANCODE_BACKSPACE);
+    press(SDL_SCANCODE_ESCAPE);
+    quit();
+    renameLevel(&state);
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    EXPECT_STREQ(state.level->name, "Névtelen szint");
+    EXPECT_FALSE(state.unsaved);
+
+    for (int i = 0; i < 14; i++) {
+        press(SDL_SCANCODE_BACKSPACE);
+    }
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    renameLevel(&state);
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    EXPECT_STREQ(state.level->name, "");
+    EXPECT_TRUE(state.unsaved);
+
+    typeText("uj nev");
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    renameLevel(&state);
+    EXPECT_STREQ(state.level->name, "uj nev");
+}
+
+}  // namespace
