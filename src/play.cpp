@@ -301,11 +301,15 @@ void render(PlayState* state) {
 }
 
 // Restart and level switching keep the current level when memory runs out.
-void makeCurrent(PlayState* state, Level* level) {
-    if (!fillState(state, level) &&
-        alertBox(state->renderer, state->tiles, state->font, "Memóriafoglalási hiba") == dialogClosed) {
+// Returns whether the alert had to be shown.
+bool makeCurrent(PlayState* state, Level* level) {
+    if (fillState(state, level)) {
+        return false;
+    }
+    if (alertBox(state->renderer, state->tiles, state->font, "Memóriafoglalási hiba") == dialogClosed) {
         state->result = 0;
     }
+    return true;
 }
 
 // Asks whether to keep the moves of the level being left. False when the
@@ -421,7 +425,14 @@ bool handleKeydown(PlayState* state, SDL_Scancode key) {
             }
             return processMovement(3, state);
         case SDL_SCANCODE_R:
-            return state->ctrl && act(state, restart);
+            if (!state->ctrl) {
+                return false;
+            }
+            // The alert would swallow the Ctrl release.
+            if (makeCurrent(state, state->backupLevel)) {
+                state->ctrl = false;
+            }
+            return true;
         default:
             break;
     }
