@@ -1,6 +1,8 @@
 #include "solver.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <unordered_set>
@@ -60,9 +62,37 @@ void markDeadSquares(Board& board) {
 
 struct State {
     std::string crates;  // one byte per cell: 1 = crate
-    int player;          // the smallest reachable cell, or the exact cell
+    int player;          // the exact cell after the last push
     int pushes;
 };
+
+// A visited position: the crates as bits and the player's normalised cell.
+struct Key {
+    std::array<uint64_t, 4> bits{};
+    int player = 0;
+    bool operator==(const Key& other) const { return bits == other.bits && player == other.player; }
+};
+
+struct KeyHash {
+    size_t operator()(const Key& key) const {
+        uint64_t h = static_cast<uint64_t>(key.player) * 0x9E3779B97F4A7C15ULL;
+        for (uint64_t word : key.bits) {
+            h ^= word + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2);
+        }
+        return static_cast<size_t>(h);
+    }
+};
+
+Key makeKey(const std::string& crates, int player) {
+    Key key;
+    for (size_t i = 0; i < crates.size(); i++) {
+        if (crates[i]) {
+            key.bits[i / 64] |= uint64_t{1} << (i % 64);
+        }
+    }
+    key.player = player;
+    return key;
+}
 
 // Cells the player can reach without pushing; returns the smallest.
 int reach(const Board& board, const std::string& crates, int start, std::vector<int>& seen, int stamp,
@@ -157,10 +187,10 @@ int solvePushes(const Level* level, long maxStates) {
     std::vector<int> seen(cells, 0);
     std::vector<int> order;
     int stamp = 1;
-    std::unordered_set<std::string> visited;
+    std::unordered_set<Key, KeyHash> visited;
     std::deque<State> queue;
     int normal = reach(board, crates, player, seen, stamp++, order);
-    visited.insert(crates + static_cast<char>(normal & 0xFF) + static_cast<char>(normal >> 8));
+    visited.insert(makeKey(crates, normal));
     queue.push_back({crates, player, 0});
     while (!queue.empty()) {
         State state = queue.front();
@@ -193,8 +223,7 @@ int solvePushes(const Level* level, long maxStates) {
                     continue;
                 }
                 int normalised = reach(board, next, crateCell, seen, stamp++, order);
-                std::string key = next + static_cast<char>(normalised & 0xFF) + static_cast<char>(normalised >> 8);
-                if (!visited.insert(key).second) {
+                if (!visited.insert(makeKey(next, normalised)).second) {
                     continue;
                 }
                 if (static_cast<long>(visited.size()) > maxStates) {
