@@ -1,0 +1,123 @@
+"""A typical game in a real X window, from the first key to the closed window.
+
+Pushes the crate to "Játék kezdése", types palyak.txt on the on-screen
+keyboard by clicks, solves the first level, saves, goes on to the next level
+and leaves; opens the editor on a new file, makes a level with the mouse and
+saves it; then closes the window as a window manager does. Every step waits
+for the window to change. The files on disk are compared byte for byte.
+
+usage: road_test.py BINARY BUILD_DIR LEVELS ARTEFACT_DIR
+"""
+import os
+import sys
+
+from xgame import XGame
+
+# Cells of the on-screen keyboard: rows 6 to 9 from column 4.
+KEY_ROWS = ["0123456789öü", "qwertzuiopőú", "asdfghjkléáű", "íyxcvbnm,.-ó"]
+OK_BUTTON = (17, 1)
+
+
+def key_cell(char):
+    for row, keys in enumerate(KEY_ROWS):
+        if char in keys:
+            return 4 + keys.index(char), 6 + row
+    raise ValueError(char)
+
+
+def file_form(text):
+    """The bytes the game writes for the levels of TEXT: rows at full width."""
+    levels, current = [], None
+    for line in text.split("\n"):
+        if line.startswith("; "):
+            current = {"name": line[2:], "rows": []}
+            levels.append(current)
+        elif line == "":
+            current = None
+        elif current is not None:
+            current["rows"].append(line)
+    out = []
+    for level in levels:
+        width = max(len(r) for r in level["rows"])
+        out.append("; " + level["name"] + "\n")
+        out.extend(r.ljust(width) + "\n" for r in level["rows"])
+        out.append("\n")
+    return "".join(out)
+
+
+def expect(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def green_at(game, column, row):
+    r, g, b = game.pixel(column * 64 + 3, row * 64 + 3)
+    return g > r + 20 and g > b + 20
+
+
+def main():
+    binary, build_dir, levels, artefacts = sys.argv[1:5]
+    with open(levels, encoding="utf-8") as f:
+        original = f.read()
+    with XGame(binary, build_dir, files={"palyak.txt": levels}, artefacts=artefacts) as game:
+        game.screenshot("menu")
+        # 1. The crate onto the target in front of "Játék kezdése".
+        game.changed(lambda: game.key("Down", "Down", "Down", "Right", "Up"), "a push in the room")
+        game.changed(lambda: game.key("Up"), "the file-name prompt")
+        # 2. palyak.txt by clicks alone.
+        for char in "palyak.txt":
+            game.changed(lambda: game.click(*key_cell(char)), "the letter " + char)
+        game.screenshot("input")
+        game.changed(lambda: game.click(*OK_BUTTON), "the play screen")
+        game.screenshot("play")
+        expect(not green_at(game, 3, 3), "an unsolved level is on grey")
+        # 3. The first level solved with keys: the alert, then green.
+        game.changed(lambda: game.key("Right"), "the win alert")
+        game.screenshot("alert")
+        game.changed(lambda: game.key("Return"), "the solved level")
+        expect(green_at(game, 3, 3), "a solved level is on green")
+        game.screenshot("solved")
+        # 4. Saved under the same name.
+        game.changed(lambda: game.key("ctrl+s"), "the save prompt")
+        game.changed(lambda: game.key("Return"), "the save alert")
+        game.screenshot("saved")
+        game.changed(lambda: game.key("Return"), "the level again")
+        # 5. The next level by its arrow cell, then away to the menu.
+        game.changed(lambda: game.click(19, 11), "the second level")
+        expect(not green_at(game, 3, 3), "the second level is unsolved")
+        game.changed(lambda: game.key("Escape"), "the menu")
+        # 6. The editor on a new file.
+        game.changed(lambda: game.key("Right", "Down", "Down"), "the editor's file prompt")
+        game.changed(lambda: game.key(*(["BackSpace"] * 10)), "an empty name")
+        game.changed(lambda: game.key("s", "a", "j", "a", "t"), "the new name")
+        game.changed(lambda: game.key("Return"), "the empty editor")
+        game.changed(lambda: game.key("End"), "the size prompt")
+        game.changed(lambda: game.key("5", "x", "3"), "the size")
+        game.changed(lambda: game.key("Return"), "the new level")
+        # 5 x 3 lies from column 8, row 4; palette in column 0 from row 2.
+        for palette_row, cell in ((2, (8, 4)), (3, (9, 5)), (5, (10, 5)), (7, (11, 5))):
+            if palette_row != 2:  # the wall is chosen from the start
+                game.changed(lambda: game.click(0, palette_row), "a palette choice")
+            game.changed(lambda: game.click(*cell), "a placed cell")
+        game.screenshot("editor")
+        game.changed(lambda: game.click(0, 1), "the editor's save prompt")
+        game.changed(lambda: game.key("Return"), "the editor's save alert")
+        game.changed(lambda: game.key("Return"), "the editor again")
+        # 7. Closed as a window manager closes it.
+        game.close_window()
+        status = game.wait_exit(timeout=5)
+        expect(status == 0, "exit status %d" % status)
+        with open(game.path("palyak.txt"), encoding="utf-8") as f:
+            saved = f.read()
+        expected = file_form(original).replace("; Első lecke\n#####\n#@$.#\n", "; Első lecke\n#####\n# @*#\n", 1)
+        expect(saved == expected, "palyak.txt holds the solved first level and every other level unchanged")
+        with open(game.path("sajat"), encoding="utf-8") as f:
+            made = f.read()
+        expect(made == "; Névtelen szint\n#    \n @$. \n     \n\n", "sajat holds the level made: %r" % made)
+        extra = sorted(set(os.listdir(game.dir)) - {"tiles.png", "font.ttf", "palyak.txt", "sajat"})
+        expect(not extra, "no other files: %s" % extra)
+    print("1 passed, 0 failed")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,212 @@
+"""The built game in a real X window under Xvfb, driven like a player would.
+
+Starts its own Xvfb on a free display and stops it on every way out; presses
+keys and clicks with xdotool, reads the window's pixels with python3-xlib.
+"""
+import hashlib
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import time
+import zlib
+
+from Xlib import X, display as xdisplay, protocol
+
+CELL = 64
+WIDTH, HEIGHT = 20 * CELL, 12 * CELL
+
+
+class Failure(Exception):
+    pass
+
+
+def write_png(path, width, height, rgb_rows):
+    """Writes 8-bit RGB rows (bytes) as a PNG file."""
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    raw = b"".join(b"\x00" + row for row in rgb_rows)
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n")
+        out.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+        out.write(chunk(b"IDAT", zlib.compress(raw, 6)))
+        out.write(chunk(b"IEND", b""))
+
+
+class XGame:
+    """Use as a context manager: the game and Xvfb end with the block."""
+
+    def __init__(self, binary, build_dir, files=None, keymap=None, artefacts=None):
+        self.binary = binary
+        self.build_dir = build_dir
+        self.files = files or {}
+        self.keymap = keymap
+        self.artefacts = artefacts
+        self.xvfb = None
+        self.game = None
+        self.display = None
+        self.window_id = None
+        self.dir = None
+        self.shots = 0
+
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self._stop()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self._stop()
+        return False
+
+    def _start(self):
+        self.dir = tempfile.mkdtemp(prefix="boxtolo-x-")
+        for name in ("tiles.png", "font.ttf"):
+            shutil.copy(os.path.join(self.build_dir, name), self.dir)
+        for name, source in self.files.items():
+            shutil.copy(source, os.path.join(self.dir, name))
+        # Xvfb picks a free display itself and tells us its number.
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.time() + 20
+        while not number.endswith(b"\n") and time.time() < deadline:
+            piece = os.read(read_end, 16)
+            if not piece:
+                break
+            number += piece
+        os.close(read_end)
+        if not number.strip():
+            raise Failure("Xvfb did not start")
+        self.env = dict(os.environ, DISPLAY=":" + number.decode().strip(), SDL_AUDIODRIVER="dummy")
+        self.env.pop("SDL_VIDEODRIVER", None)
+        if self.keymap:
+            subprocess.run(["setxkbmap", self.keymap], env=self.env, check=True)
+        self.display = xdisplay.Display(self.env["DISPLAY"])
+        self.started = time.time()
+        self.game = subprocess.Popen([self.binary], cwd=self.dir, env=self.env,
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Boxtolo$"],
+                               env=self.env, capture_output=True, text=True, timeout=20)
+        ids = found.stdout.split()
+        if not ids:
+            raise Failure("the game's window did not appear")
+        self.window_id = int(ids[0])
+        self.window = self.display.create_resource_object("window", self.window_id)
+        subprocess.run(["xdotool", "windowfocus", "--sync", str(self.window_id)], env=self.env, timeout=10)
+        self.wait_for(lambda: self.pixels_hash() != self._blank_hash(), "the first frame")
+
+    def _stop(self):
+        if self.game is not None and self.game.poll() is None:
+            self.game.kill()
+            self.game.wait()
+        if self.display is not None:
+            try:
+                self.display.close()
+            except Exception:
+                pass
+        if self.xvfb is not None:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait()
+        if self.dir is not None:
+            shutil.rmtree(self.dir, ignore_errors=True)
+
+    # --- looking -----------------------------------------------------------
+
+    def pixels(self):
+        image = self.window.get_image(0, 0, WIDTH, HEIGHT, X.ZPixmap, 0xFFFFFFFF)
+        return image.data
+
+    def pixels_hash(self):
+        return hashlib.sha1(self.pixels()).hexdigest()
+
+    def _blank_hash(self):
+        return hashlib.sha1(bytes(WIDTH * HEIGHT * 4)).hexdigest()
+
+    def pixel(self, x, y, data=None):
+        data = data if data is not None else self.pixels()
+        offset = (y * WIDTH + x) * 4
+        b, g, r = data[offset], data[offset + 1], data[offset + 2]
+        return r, g, b
+
+    def screenshot(self, name):
+        """Saves the window as NAME.png among the artefacts, if kept."""
+        if not self.artefacts:
+            return None
+        os.makedirs(self.artefacts, exist_ok=True)
+        data = self.pixels()
+        rows = []
+        for y in range(HEIGHT):
+            row = bytearray(WIDTH * 3)
+            line = data[y * WIDTH * 4:(y + 1) * WIDTH * 4]
+            row[0::3] = line[2::4]
+            row[1::3] = line[1::4]
+            row[2::3] = line[0::4]
+            rows.append(bytes(row))
+        path = os.path.join(self.artefacts, name + ".png")
+        write_png(path, WIDTH, HEIGHT, rows)
+        return path
+
+    def wait_for(self, condition, what, timeout=15):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if self.game is not None and self.game.poll() is not None and what != "exit":
+                raise Failure("the game ended while waiting for " + what)
+            if condition():
+                return
+            time.sleep(0.02)
+        raise Failure("timed out waiting for " + what)
+
+    def changed(self, action, what):
+        """Runs ACTION and waits until the window shows something new."""
+        before = self.pixels_hash()
+        action()
+        self.wait_for(lambda: self.pixels_hash() != before, what)
+
+    # --- acting ------------------------------------------------------------
+
+    def key(self, *keys):
+        subprocess.run(["xdotool", "key", "--delay", "30"] + list(keys), env=self.env, check=True, timeout=30)
+
+    def click(self, column, row, button=1):
+        x, y = column * CELL + CELL // 2, row * CELL + CELL // 2
+        subprocess.run(["xdotool", "mousemove", "--window", str(self.window_id), str(x), str(y),
+                        "click", str(button)], env=self.env, check=True, timeout=30)
+
+    def close_window(self):
+        """Asks the window to close as a window manager does."""
+        protocols = self.display.intern_atom("WM_PROTOCOLS")
+        delete = self.display.intern_atom("WM_DELETE_WINDOW")
+        event = protocol.event.ClientMessage(window=self.window, client_type=protocols,
+                                             data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+        self.window.send_event(event, event_mask=X.NoEventMask)
+        self.display.flush()
+
+    def wait_exit(self, timeout=10):
+        try:
+            status = self.game.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("the game did not end")
+        self.output = self.game.stdout.read().decode(errors="replace")
+        if status != 0:
+            print(self.output)
+        return status
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def wait_file(self, name, timeout=15):
+        self.wait_for(lambda: os.path.exists(self.path(name)), "the file " + name, timeout)
+        return self.path(name)
