@@ -161,6 +161,12 @@ void takeName(LoadState* state) {
     }
     std::memcpy(state->name, state->line + start, static_cast<size_t>(length));
     state->name[length] = '\0';
+    // A NUL ends the name early; what is left must not end like a line does,
+    // or the name would come back shorter after a save.
+    length = static_cast<int>(std::strlen(state->name));
+    while (length > 0 && state->name[length - 1] == '\r') {
+        state->name[--length] = '\0';
+    }
 }
 
 // Applies the name, row and separator rules to the line in `state`.

@@ -89,6 +89,8 @@ TEST_F(LevelFile, ReaderCases) {
         {"a NUL in a stored row refuses the file", std::string("###\n#\0#\n", 8), 3, {}},
         {"a bad byte in a too long row is not examined", "#########x##########\n###\n", 4, {}},
         {"lines starting with other bytes are skipped", "x###\n1###\n\t###\n###\n", 0, {{"", {"###"}}}},
+        {"a NUL ends a name and a CR before it goes too", std::string("; ab\r\0zz\n###\n", 13), 0,
+         {{"ab", {"###"}}}},
         {"no rows at all", "; csak név\nkomment\n", 0, {}},
         {"empty file", "", 0, {}},
         {"one and two cell rows end their level", "; A\n#\n#\n##\n", 0, {{"A", {"#"}}, {"", {"#"}}, {"", {"##"}}}},
