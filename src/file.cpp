@@ -23,67 +23,46 @@ constexpr int tooLongRow = maxLevelWidth + 1;
 constexpr int separatorLength = 2;
 
 struct LoadState {
-    char line[keptLineBytes];  // the first bytes of the line just read
-    int lineLength;            // its true length, line-end bytes removed
+    char line[keptLineBytes];  // the first bytes of a line that crossed a read
+    int lineLength;            // the true length of the line, line-end bytes removed
     char name[nameBufferSize];
     TileState level[stagingSize];  // 11 rows of 19 cells, row stride 19
+    int rowLength[maxLevelHeight];  // cells stored in each staging row
     int rowIndex;
     int maxLength;
 };
 
-bool checkTile(char tile) {
-    switch (tile) {
-        case '#':
-        case '@':
-        case '+':
-        case '$':
-        case '*':
-        case '.':
-        case ' ':
-            return true;
-        default:
-            return false;
-    }
+// The cell of each byte: invalidS for every byte that is not a level character.
+struct TileTable {
+    TileState cell[256];
+};
+
+constexpr TileTable makeTileTable() {
+    TileTable table{};
+    table.cell[static_cast<unsigned char>('#')] = wallS;
+    table.cell[static_cast<unsigned char>('@')] = playerS;
+    table.cell[static_cast<unsigned char>('+')] = playerOnTargetS;
+    table.cell[static_cast<unsigned char>('$')] = crateS;
+    table.cell[static_cast<unsigned char>('*')] = crateOnTargetS;
+    table.cell[static_cast<unsigned char>('.')] = targetS;
+    table.cell[static_cast<unsigned char>(' ')] = floorTileS;
+    return table;
 }
 
+constexpr TileTable tileTable = makeTileTable();
+
 TileState charToTile(char tile) {
-    switch (tile) {
-        case '#':
-            return wallS;
-        case '@':
-            return playerS;
-        case '+':
-            return playerOnTargetS;
-        case '$':
-            return crateS;
-        case '*':
-            return crateOnTargetS;
-        case '.':
-            return targetS;
-        case ' ':
-            return floorTileS;
-        default:
-            return invalidS;
-    }
+    return tileTable.cell[static_cast<unsigned char>(tile)];
+}
+
+bool checkTile(char tile) {
+    return charToTile(tile) != invalidS;
 }
 
 char tileToChar(TileState tile) {
-    switch (tile) {
-        case wallS:
-            return '#';
-        case playerS:
-            return '@';
-        case playerOnTargetS:
-            return '+';
-        case crateS:
-            return '$';
-        case crateOnTargetS:
-            return '*';
-        case targetS:
-            return '.';
-        default:
-            return ' ';
-    }
+    static const char characters[] = " #@+$*. ";
+    int index = static_cast<int>(tile);
+    return (index >= 0 && index <= floorTileS) ? characters[index] : ' ';
 }
 
 // Element 0 doubles as the "a row is stored" marker, so it starts invalid.
@@ -92,6 +71,13 @@ void emptyLevel(TileState* level) {
     for (int i = 1; i < stagingSize; i++) {
         level[i] = floorTileS;
     }
+}
+
+// Whether the pending level has a stored row: its first cell is then a level
+// character. Cells past a row's own length are never read, so the grid is
+// only emptied once per file.
+bool hasStoredRow(const LoadState* state) {
+    return state->rowIndex > 0 && state->level[0] != invalidS;
 }
 
 void freeLevel(Level* level) {
@@ -104,7 +90,7 @@ void freeLevel(Level* level) {
 }
 
 void resetPending(LoadState* state) {
-    emptyLevel(state->level);
+    state->level[0] = invalidS;
     state->name[0] = '\0';
     state->rowIndex = 0;
     state->maxLength = 0;
@@ -114,12 +100,13 @@ void resetPending(LoadState* state) {
 // memory ran out, in which case the whole list is already released.
 int addLevel(LoadState* state, Level** first, Level** current) {
     if (state->maxLength <= maxLevelWidth && state->rowIndex <= maxLevelHeight) {
-        Level* level = static_cast<Level*>(std::calloc(1, sizeof(Level)));
+        Level* level = static_cast<Level*>(std::malloc(sizeof(Level)));
         if (level == nullptr) {
             unloadLevel(*first);
             *first = *current = nullptr;
             return loadNoMemory;
         }
+        level->prev = level->next = nullptr;
         level->size = Coordinates{state->maxLength, state->rowIndex};
         size_t nameLength = std::strlen(state->name);
         level->tiles = static_cast<TileState*>(
@@ -132,9 +119,14 @@ int addLevel(LoadState* state, Level** first, Level** current) {
             return loadNoMemory;
         }
         std::memcpy(level->name, state->name, nameLength + 1);
+        // Short rows are padded with floor to the level's width.
         for (int r = 0; r < state->rowIndex; r++) {
-            std::memcpy(level->tiles + r * state->maxLength, state->level + r * maxLevelWidth,
-                        sizeof(TileState) * static_cast<size_t>(state->maxLength));
+            TileState* row = level->tiles + r * state->maxLength;
+            int stored = state->rowLength[r];
+            std::memcpy(row, state->level + r * maxLevelWidth, sizeof(TileState) * static_cast<size_t>(stored));
+            for (int c = stored; c < state->maxLength; c++) {
+                row[c] = floorTileS;
+            }
         }
         if (*first == nullptr) {
             *first = level;
@@ -150,16 +142,16 @@ int addLevel(LoadState* state, Level** first, Level** current) {
 
 // The name after ";" and one optional space, cut to what a name buffer holds
 // without splitting a UTF-8 character.
-void takeName(LoadState* state) {
-    int start = (state->lineLength > 1 && state->line[1] == ' ') ? 2 : 1;
+void takeName(LoadState* state, const char* line) {
+    int start = (state->lineLength > 1 && line[1] == ' ') ? 2 : 1;
     int length = state->lineLength - start;
     if (length > maxNameBytes) {
         length = maxNameBytes;
-        while (length > 0 && (static_cast<unsigned char>(state->line[start + length]) & 0xC0) == 0x80) {
+        while (length > 0 && (static_cast<unsigned char>(line[start + length]) & 0xC0) == 0x80) {
             length--;
         }
     }
-    std::memcpy(state->name, state->line + start, static_cast<size_t>(length));
+    std::memcpy(state->name, line + start, static_cast<size_t>(length));
     state->name[length] = '\0';
     // A NUL ends the name early; what is left must not end like a line does,
     // or the name would come back shorter after a save.
@@ -169,35 +161,37 @@ void takeName(LoadState* state) {
     }
 }
 
-// Applies the name, row and separator rules to the line in `state`.
-// Returns loadOk to go on, or the code that ends the reading.
-int processLine(LoadState* state, int* code, Level** first, Level** current) {
+// Applies the name, row and separator rules to one line: `line` holds its
+// first bytes (all of them for any line the rules read whole) and
+// state->lineLength its true length. Returns loadOk to go on, or the code
+// that ends the reading.
+int processLine(LoadState* state, const char* line, int* code, Level** first, Level** current) {
     int length = state->lineLength;
-    if (length > separatorLength && state->line[0] == ';') {
-        takeName(state);
+    if (length > separatorLength && line[0] == ';') {
+        takeName(state, line);
     }
-    if (length > 0 && checkTile(state->line[0])) {
+    if (length > 0 && checkTile(line[0])) {
         if (length > state->maxLength) {
             state->maxLength = length;
         }
         if (length >= tooLongRow || state->rowIndex == maxLevelHeight) {
             *code = loadTooLarge;
         } else {
+            TileState* row = state->level + state->rowIndex * maxLevelWidth;
             for (int i = 0; i < length; i++) {
-                if (!checkTile(state->line[i])) {
+                row[i] = charToTile(line[i]);
+                if (row[i] == invalidS) {
                     unloadLevel(*first);
                     *first = *current = nullptr;
                     return loadBadCharacter;
                 }
             }
-            for (int i = 0; i < length; i++) {
-                state->level[state->rowIndex * maxLevelWidth + i] = charToTile(state->line[i]);
-            }
+            state->rowLength[state->rowIndex] = length;
             state->rowIndex++;
         }
     }
     if (length <= separatorLength) {
-        if (state->level[0] != invalidS) {
+        if (hasStoredRow(state)) {
             return addLevel(state, first, current);
         }
         // A level whose every row was too wide ends here too, so that its
@@ -210,10 +204,11 @@ int processLine(LoadState* state, int* code, Level** first, Level** current) {
 }
 
 // Reads the whole file line by line. Every physical line is one line however
-// long it is: only its first bytes and its true length are kept.
+// long it is: only its first bytes and its true length are kept. A line that
+// lies whole in the read buffer is looked at where it lies.
 int readLines(int fd, LoadState* state, int* code, Level** first, Level** current) {
-    char chunk[16384];
-    int kept = 0;
+    char chunk[65536];
+    int kept = 0;  // bytes of a line begun in an earlier read, in state->line
     long long trueLength = 0;
     long long trailingCR = 0;
     bool pending = false;
@@ -236,17 +231,22 @@ int readLines(int fd, LoadState* state, int* code, Level** first, Level** curren
             const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
             const char* spanEnd = newline != nullptr ? newline : end;
             long long span = spanEnd - p;
-            if (span > 0) {
+            long long crs = 0;
+            while (crs < span && spanEnd[-1 - crs] == '\r') {
+                crs++;
+            }
+            const char* line = state->line;
+            if (!pending && newline != nullptr) {
+                line = p;
+                trueLength = span;
+                trailingCR = crs;
+            } else if (span > 0) {
                 pending = true;
                 if (kept < keptLineBytes) {
                     long long room = keptLineBytes - kept;
                     long long take = span < room ? span : room;
                     std::memcpy(state->line + kept, p, static_cast<size_t>(take));
                     kept += static_cast<int>(take);
-                }
-                long long crs = 0;
-                while (crs < span && spanEnd[-1 - crs] == '\r') {
-                    crs++;
                 }
                 trailingCR = (crs == span) ? trailingCR + crs : crs;
                 trueLength += span;
@@ -256,7 +256,7 @@ int readLines(int fd, LoadState* state, int* code, Level** first, Level** curren
             }
             long long length = trueLength - trailingCR;
             state->lineLength = length > INT_MAX ? INT_MAX : static_cast<int>(length);
-            int stop = processLine(state, code, first, current);
+            int stop = processLine(state, line, code, first, current);
             if (stop != loadOk) {
                 return stop;
             }
@@ -269,12 +269,12 @@ int readLines(int fd, LoadState* state, int* code, Level** first, Level** curren
     if (pending) {
         long long length = trueLength - trailingCR;
         state->lineLength = length > INT_MAX ? INT_MAX : static_cast<int>(length);
-        int stop = processLine(state, code, first, current);
+        int stop = processLine(state, state->line, code, first, current);
         if (stop != loadOk) {
             return stop;
         }
     }
-    if (state->level[0] != invalidS) {
+    if (hasStoredRow(state)) {
         return addLevel(state, first, current);
     }
     return loadOk;
@@ -286,7 +286,7 @@ struct Writer {
     int fd;
     bool failed;
     size_t used;
-    char buffer[16384];
+    char buffer[65536];
 };
 
 void flushWriter(Writer* writer) {
@@ -304,41 +304,39 @@ void flushWriter(Writer* writer) {
     writer->used = 0;
 }
 
-void putBytes(Writer* writer, const char* bytes, size_t count) {
-    while (count > 0 && !writer->failed) {
-        if (writer->used == sizeof writer->buffer) {
-            flushWriter(writer);
-        }
-        size_t room = sizeof writer->buffer - writer->used;
-        size_t take = count < room ? count : room;
-        std::memcpy(writer->buffer + writer->used, bytes, take);
-        writer->used += take;
-        bytes += take;
-        count -= take;
+// Makes room for `count` more bytes and returns where they go.
+char* reserve(Writer* writer, size_t count) {
+    if (sizeof writer->buffer - writer->used < count) {
+        flushWriter(writer);
     }
+    return writer->buffer + writer->used;
 }
 
 void writeLevels(Writer* writer, const Level* level) {
-    char row[maxLevelWidth + 1];
     for (; level != nullptr && !writer->failed; level = level->next) {
-        putBytes(writer, "; ", 2);
-        if (level->name != nullptr) {
-            putBytes(writer, level->name, std::strlen(level->name));
+        size_t nameLength = level->name != nullptr ? std::strlen(level->name) : 0;
+        size_t width = level->size.x > 0 ? static_cast<size_t>(level->size.x) : 0;
+        size_t height = level->size.y > 0 ? static_cast<size_t>(level->size.y) : 0;
+        size_t bytes = 3 + nameLength + height * (width + 1) + 1;
+        if (bytes > sizeof writer->buffer) {
+            writer->failed = true;  // no level the game makes comes near this
+            break;
         }
-        putBytes(writer, "\n", 1);
-        for (int y = 0; y < level->size.y; y++) {
-            // Widths above 19 cannot come from the reader; write them in pieces anyway.
-            for (int x = 0; x < level->size.x;) {
-                int count = 0;
-                while (count < maxLevelWidth && x < level->size.x) {
-                    row[count++] = tileToChar(level->tiles[y * level->size.x + x]);
-                    x++;
-                }
-                putBytes(writer, row, static_cast<size_t>(count));
+        char* out = reserve(writer, bytes);
+        *out++ = ';';
+        *out++ = ' ';
+        std::memcpy(out, level->name, nameLength);
+        out += nameLength;
+        *out++ = '\n';
+        const TileState* cell = level->tiles;
+        for (size_t y = 0; y < height; y++) {
+            for (size_t x = 0; x < width; x++) {
+                *out++ = tileToChar(*cell++);
             }
-            putBytes(writer, "\n", 1);
+            *out++ = '\n';
         }
-        putBytes(writer, "\n", 1);
+        *out++ = '\n';
+        writer->used += bytes;
     }
     flushWriter(writer);
 }
@@ -419,6 +417,7 @@ LoadLevelResult loadLevel(char* filename) {
     }
     LoadState state;
     state.lineLength = 0;
+    emptyLevel(state.level);
     resetPending(&state);
     Level* first = nullptr;
     Level* current = nullptr;

@@ -17,6 +17,10 @@ constexpr int fontSize = 50;
 // The window is never destroyed by hand: SDL_Quit takes it down with the
 // renderer returned here.
 SDL_Renderer* initSDL() {
+    // Otherwise SDL backs the software renderer's window surface with an
+    // OpenGL context, which costs tens of milliseconds at start and on every
+    // present for nothing.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_EVERYTHING) < 0) {
         return nullptr;
     }

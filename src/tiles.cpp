@@ -13,6 +13,13 @@ constexpr AtlasCell atlas[tileCount] = {
     {1, 1},  {2, 2},  {4, 0},  {1, 2}, {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2},
 };
 
+// Pictures that fill their whole cell: copied without blending, which the
+// software renderer does several times faster. Floors and walls are most of
+// every frame.
+bool opaquePicture(Tile tile) {
+    return tile == greenFloor || tile == greyFloor || tile == brownFloor || tile == wall;
+}
+
 SDL_Rect toSourceRect(Tile tile) {
     int index = static_cast<int>(tile);
     AtlasCell cell = (index >= 0 && index < tileCount) ? atlas[index] : AtlasCell{0, 0};
@@ -24,6 +31,7 @@ SDL_Rect toSourceRect(Tile tile) {
 void renderTile(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x, int y) {
     SDL_Rect source = toSourceRect(tile);
     SDL_Rect destination{x * tileSize, y * tileSize, tileSize, tileSize};
+    SDL_SetTextureBlendMode(tiles, opaquePicture(tile) ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
     SDL_RenderCopy(renderer, tiles, &source, &destination);
 }
 
