@@ -488,19 +488,10 @@ bool handleKeydown(EditState* state, SDL_Scancode key) {
         state->selection = key - SDL_SCANCODE_1;
         return true;
     }
+    if (keyDirection(key) >= 0) {
+        return moveSelection(keyDirection(key), state);
+    }
     switch (key) {
-        case SDL_SCANCODE_A:
-        case SDL_SCANCODE_LEFT:
-            return moveSelection(0, state);
-        case SDL_SCANCODE_W:
-        case SDL_SCANCODE_UP:
-            return moveSelection(1, state);
-        case SDL_SCANCODE_D:
-        case SDL_SCANCODE_RIGHT:
-            return moveSelection(2, state);
-        case SDL_SCANCODE_S:
-        case SDL_SCANCODE_DOWN:
-            return moveSelection(3, state);
         case SDL_SCANCODE_RETURN:
         case SDL_SCANCODE_SPACE:
             modifyTile(state);

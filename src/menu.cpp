@@ -29,8 +29,6 @@ constexpr Coordinates editTarget{4, 7};
 // The four corners of the floor end the program.
 constexpr Coordinates exitTargets[] = {{2, 2}, {5, 2}, {2, 9}, {5, 9}};
 
-constexpr Coordinates steps[] = {{-1, 0}, {0, -1}, {1, 0}, {0, 1}};
-
 struct ArrowButton {
     Coordinates cell;
     Tile picture;
@@ -138,10 +136,10 @@ bool atEdge(Coordinates cell, int dir) {
 }
 
 bool processMovement(int dir, MenuState* state) {
-    if (dir < 0 || dir > 3) {
+    if (dir < 0 || dir >= directionCount) {
         return false;
     }
-    Coordinates step = steps[dir];
+    Coordinates step = directionSteps[dir];
     Coordinates next{state->player.x + step.x, state->player.y + step.y};
     if (same(next, state->crate)) {
         if (atEdge(state->crate, dir)) {
@@ -164,22 +162,7 @@ bool processMovement(int dir, MenuState* state) {
 bool handleEvent(SDL_Event event, MenuState* state) {
     switch (event.type) {
         case SDL_KEYDOWN:
-            switch (event.key.keysym.scancode) {
-                case SDL_SCANCODE_LEFT:
-                case SDL_SCANCODE_A:
-                    return processMovement(0, state);
-                case SDL_SCANCODE_UP:
-                case SDL_SCANCODE_W:
-                    return processMovement(1, state);
-                case SDL_SCANCODE_RIGHT:
-                case SDL_SCANCODE_D:
-                    return processMovement(2, state);
-                case SDL_SCANCODE_DOWN:
-                case SDL_SCANCODE_S:
-                    return processMovement(3, state);
-                default:
-                    return false;
-            }
+            return processMovement(keyDirection(event.key.keysym.scancode), state);
         case SDL_MOUSEBUTTONDOWN:
             for (const ArrowButton& button : arrowButtons) {
                 if (clickTile(button.cell.x, button.cell.y, event.button.x, event.button.y)) {

@@ -26,8 +26,6 @@ struct PlayState {
     TTF_Font* font;
 };
 
-constexpr Coordinates steps[] = {{-1, 0}, {0, -1}, {1, 0}, {0, 1}};
-
 const SDL_Color white{255, 255, 255, 0};
 
 // --- rules -----------------------------------------------------------------
@@ -186,16 +184,16 @@ bool move(PlayState* state, Coordinates step) {
 }
 
 bool moveLeft(PlayState* state) {
-    return move(state, steps[0]);
+    return move(state, directionSteps[0]);
 }
 bool moveUp(PlayState* state) {
-    return move(state, steps[1]);
+    return move(state, directionSteps[1]);
 }
 bool moveRight(PlayState* state) {
-    return move(state, steps[2]);
+    return move(state, directionSteps[2]);
 }
 bool moveDown(PlayState* state) {
-    return move(state, steps[3]);
+    return move(state, directionSteps[3]);
 }
 
 // Even a refused move counts as a change: leaving then asks first.
@@ -423,7 +421,7 @@ bool handleKeydown(PlayState* state, SDL_Scancode key) {
                 state->ctrl = false;
                 return true;
             }
-            return processMovement(3, state);
+            break;
         case SDL_SCANCODE_R:
             if (!state->ctrl) {
                 return false;
@@ -439,16 +437,10 @@ bool handleKeydown(PlayState* state, SDL_Scancode key) {
     if (state->ctrl) {
         return false;
     }
+    if (keyDirection(key) >= 0) {
+        return processMovement(keyDirection(key), state);
+    }
     switch (key) {
-        case SDL_SCANCODE_LEFT:
-        case SDL_SCANCODE_A:
-            return processMovement(0, state);
-        case SDL_SCANCODE_UP:
-        case SDL_SCANCODE_W:
-            return processMovement(1, state);
-        case SDL_SCANCODE_RIGHT:
-        case SDL_SCANCODE_D:
-            return processMovement(2, state);
         case SDL_SCANCODE_ESCAPE:
             return act(state, leave);
         case SDL_SCANCODE_PAGEUP:

@@ -28,6 +28,25 @@ SDL_Rect toSourceRect(Tile tile) {
 
 }  // namespace
 
+int keyDirection(SDL_Scancode key) {
+    switch (key) {
+        case SDL_SCANCODE_LEFT:
+        case SDL_SCANCODE_A:
+            return 0;
+        case SDL_SCANCODE_UP:
+        case SDL_SCANCODE_W:
+            return 1;
+        case SDL_SCANCODE_RIGHT:
+        case SDL_SCANCODE_D:
+            return 2;
+        case SDL_SCANCODE_DOWN:
+        case SDL_SCANCODE_S:
+            return 3;
+        default:
+            return -1;
+    }
+}
+
 void renderTile(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x, int y) {
     SDL_Rect source = toSourceRect(tile);
     SDL_Rect destination{x * tileSize, y * tileSize, tileSize, tileSize};

@@ -38,6 +38,9 @@ enum Tile {
 };
 constexpr int tileCount = 22;
 
+// The direction of an arrow key or of W, A, S, D (by position), or -1.
+int keyDirection(SDL_Scancode key);
+
 void renderTile(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x, int y);
 void renderTileC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos);
 void renderTiles(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x1, int y1, int x2, int y2);
