@@ -69,17 +69,12 @@ class OutOfMemoryScreen : public ScreenTest {
         failAllocation(0);
         ScreenTest::TearDown();
     }
-    Frame alertFrame(const char* message) {
-        quit();
-        alertBox(renderer, tiles, font, message);
-        return capture();
-    }
     char filename[64] = {};
 };
 
 TEST_F(OutOfMemoryScreen, ThePlayScreenCannotStart) {
     writeFile("egy.txt", "; A\n#####\n#@$.#\n#####\n");
-    Frame expected = alertFrame("Memóriafoglalási hiba");
+    Frame expected = boxFrame("Memóriafoglalási hiba", false);
     for (long k : {4, 5}) {  // the working copy's record, then its cells
         std::strcpy(filename, "egy.txt");
         failAllocation(k);
@@ -101,7 +96,7 @@ TEST_F(OutOfMemoryScreen, ThePlayScreenCannotStart) {
 // is on the screen, instead of drawing a copy that was already released.
 TEST_F(OutOfMemoryScreen, RestartAndSwitchKeepTheCurrentLevel) {
     writeFile("ket.txt", "; A\n######\n#@ $.#\n######\n\n; B\n###\n#@#\n###\n");
-    Frame expected = alertFrame("Memóriafoglalási hiba");
+    Frame expected = boxFrame("Memóriafoglalási hiba", false);
     struct Case {
         const char* label;
         long allocation;  // counted from the start of the screen: 6 to load, 2 for the first copy
@@ -156,7 +151,7 @@ TEST_F(OutOfMemoryScreen, RestartAndSwitchKeepTheCurrentLevel) {
 }
 
 TEST_F(OutOfMemoryScreen, TheEditorKeepsItsListWhenALevelCannotBeMade) {
-    Frame expected = alertFrame("Memóriafoglalási hiba");
+    Frame expected = boxFrame("Memóriafoglalási hiba", false);
     for (long k : {1, 2, 3}) {  // record, name, cells
         std::strcpy(filename, "uj.txt");
         press(SDL_SCANCODE_HOME);

@@ -16,14 +16,6 @@ class EditScreen : public ScreenTest {
         std::strcpy(filename, name);
         return editLevel(renderer, tiles, font, filename);
     }
-    Frame boxFrame(const char* message, bool question) {
-        quit();
-        question ? dialogBox(renderer, tiles, font, message) : alertBox(renderer, tiles, font, message);
-        return capture();
-    }
-    void expectShows(const Frame& expected, const char* label) {
-        EXPECT_TRUE(capture().pixels == expected.pixels) << label;
-    }
     void typeSize(const char* size) {
         typeText(size);
         press(SDL_SCANCODE_RETURN);

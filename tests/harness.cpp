@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include "input.h"
+
 #include <SDL2/SDL_image.h>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -178,6 +180,16 @@ Frame ScreenTest::capture() const {
               0)
         << SDL_GetError();
     return frame;
+}
+
+Frame ScreenTest::boxFrame(const char* message, bool question) {
+    quit();
+    question ? dialogBox(renderer, tiles, font, message) : alertBox(renderer, tiles, font, message);
+    return capture();
+}
+
+void ScreenTest::expectShows(const Frame& expected, const char* label) const {
+    EXPECT_TRUE(capture().pixels == expected.pixels) << label;
 }
 
 double ScreenTest::cellDifference(const Frame& frame, int x, int y, std::initializer_list<Tile> layers) const {

@@ -45,6 +45,10 @@ class ScreenTest : public ::testing::Test {
     void typeText(const char* text);
 
     Frame capture() const;
+    // What an alert (or, with `question`, a confirmation box) with this
+    // text looks like; and whether the window shows exactly that now.
+    Frame boxFrame(const char* message, bool question);
+    void expectShows(const Frame& expected, const char* label) const;
     // How far the cell is from the given pictures drawn in order over black;
     // the mean difference per channel, 0 for an exact match.
     double cellDifference(const Frame& frame, int x, int y, std::initializer_list<Tile> layers) const;

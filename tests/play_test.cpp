@@ -27,16 +27,6 @@ class PlayScreen : public ScreenTest {
         std::strcpy(filename, name);
         return playLevel(renderer, tiles, font, filename);
     }
-    // What an alert or a question with this text looks like.
-    Frame boxFrame(const char* message, bool question) {
-        quit();
-        question ? dialogBox(renderer, tiles, font, message) : alertBox(renderer, tiles, font, message);
-        return capture();
-    }
-    void expectShows(const Frame& expected, const char* label) {
-        Frame frame = capture();
-        EXPECT_TRUE(frame.pixels == expected.pixels) << label;
-    }
 
     char filename[64] = {};
 };

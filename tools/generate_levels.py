@@ -32,19 +32,7 @@ def carve(rng, width, height):
 
 
 def connected(floor):
-    if not floor:
-        return False
-    start = next(iter(floor))
-    seen = {start}
-    todo = [start]
-    while todo:
-        x, y = todo.pop()
-        for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)):
-            n = (x + dx, y + dy)
-            if n in floor and n not in seen:
-                seen.add(n)
-                todo.append(n)
-    return len(seen) == len(floor)
+    return bool(floor) and len(reachable(floor, set(), next(iter(floor)))) == len(floor)
 
 
 def reachable(floor, crates, start):
