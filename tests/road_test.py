@@ -100,6 +100,10 @@ def main():
                 game.changed(lambda: game.click(0, palette_row), "a palette choice")
             game.changed(lambda: game.click(*cell), "a placed cell")
         game.screenshot("editor")
+        # Leaving with unsaved changes asks first; "Mégse" stays.
+        game.changed(lambda: game.key("Escape"), "the exit question")
+        game.screenshot("question")
+        game.changed(lambda: game.key("Escape"), "the editor after Mégse")
         game.changed(lambda: game.click(0, 1), "the editor's save prompt")
         game.changed(lambda: game.key("Return"), "the editor's save alert")
         game.changed(lambda: game.key("Return"), "the editor again")
