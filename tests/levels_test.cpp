@@ -32,7 +32,7 @@ TEST(BundledLevels, AllPlayableAndSolvable) {
         EXPECT_GE(crates, targets);
         EXPECT_GT(targets, 0);
         fullSize = fullSize || (level->size.x == 19 && level->size.y == 11);
-        if (solvePushes(level, 400000) < 1) {
+        if (solvePushes(level, 1500000) < 1) {
             unsolved += std::string(" \"") + level->name + "\"";
         }
     }
