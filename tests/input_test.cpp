@@ -214,7 +214,22 @@ TEST_F(TextInputScreen, ShiftFollowsTheLastShiftEvent) {
     EXPECT_STREQ(buffer, "'1aQq");
 }
 
-// Each on-screen key appends exactly the character drawn on it.
+// The Hungarian keyboard, row by row, one character per key.
+std::vector<std::string> layoutRow(bool shift, int row) {
+    static const char* const lower[] = {"0123456789öü", "qwertzuiopőú", "asdfghjkléáű", "íyxcvbnm,.-ó"};
+    static const char* const upper[] = {"§'\"+!%/=()ÖÜ", "QWERTZUIOPŐÚ", "ASDFGHJKLÉÁŰ", "ÍYXCVBNM?:_Ó"};
+    std::string text = shift ? upper[row] : lower[row];
+    std::vector<std::string> keys;
+    for (size_t i = 0; i < text.size();) {
+        size_t length = (static_cast<unsigned char>(text[i]) & 0x80) ? 2 : 1;
+        keys.push_back(text.substr(i, length));
+        i += length;
+    }
+    return keys;
+}
+
+// Each on-screen key appends its character of the Hungarian layout, and
+// exactly the character drawn on it.
 TEST_F(TextInputScreen, EveryOnScreenKeyTypesItsLabel) {
     for (bool shift : {false, true}) {
         if (shift) {
@@ -234,6 +249,7 @@ TEST_F(TextInputScreen, EveryOnScreenKeyTypesItsLabel) {
                 EXPECT_EQ(run(), 0);
                 std::string typed = buffer;
                 ASSERT_FALSE(typed.empty()) << "key " << k << " of row " << row;
+                EXPECT_EQ(typed, layoutRow(shift, row)[k]) << "key " << k << " of row " << row;
                 // Draw that character the way a key is drawn, and compare.
                 SDL_RenderClear(renderer);
                 renderTile(renderer, tiles, greenFloor, 4 + k, 6 + row);
