@@ -81,11 +81,9 @@ Coordinates levelOrigin(const Level* level) {
 // Reads one decimal integer the way "%d" would, but refuses a number that
 // does not fit an int instead of wrapping it. Returns the position after it,
 // or null.
-const char* readInt(const char* text, bool skipSpace, int* value) {
-    if (skipSpace) {
-        while (*text == ' ' || (*text >= '\t' && *text <= '\r')) {
-            text++;
-        }
+const char* readInt(const char* text, int* value) {
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) {
+        text++;
     }
     bool negative = false;
     if (*text == '+' || *text == '-') {
@@ -115,8 +113,8 @@ const char* readInt(const char* text, bool skipSpace, int* value) {
 bool parseSize(const char* text, Coordinates* size) {
     int width = 0;
     int height = 0;
-    const char* rest = readInt(text, true, &width);
-    if (rest == nullptr || *rest != 'x' || readInt(rest + 1, true, &height) == nullptr) {
+    const char* rest = readInt(text, &width);
+    if (rest == nullptr || *rest != 'x' || readInt(rest + 1, &height) == nullptr) {
         return false;
     }
     if (width < 1 || width > maxLevelWidth || height < 1 || height > maxLevelHeight) {
