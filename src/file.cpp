@@ -69,7 +69,9 @@ char tileToChar(TileState tile) {
     return value <= floorTileS ? character : ' ';
 }
 
-// Element 0 doubles as the "a row is stored" marker, so it starts invalid.
+// Gives the staging grid defined contents before a file is read; rows are
+// padded from their stored length when a level is closed, so it never needs
+// emptying again.
 void emptyLevel(TileState* level) {
     level[0] = invalidS;
     for (int i = 1; i < stagingSize; i++) {
@@ -77,11 +79,8 @@ void emptyLevel(TileState* level) {
     }
 }
 
-// Whether the pending level has a stored row: its first cell is then a level
-// character. Cells past a row's own length are never read, so the grid is
-// only emptied once per file.
 bool hasStoredRow(const LoadState* state) {
-    return state->rowIndex > 0 && state->level[0] != invalidS;
+    return state->rowIndex > 0;
 }
 
 void freeLevel(Level* level) {
@@ -94,7 +93,6 @@ void freeLevel(Level* level) {
 }
 
 void resetPending(LoadState* state) {
-    state->level[0] = invalidS;
     state->name[0] = '\0';
     state->rowIndex = 0;
     state->maxLength = 0;
