@@ -76,6 +76,26 @@ Coordinates levelOrigin(const Level* level) {
     return Coordinates{(maxLevelWidth - level->size.x) / 2 + 1, (maxLevelHeight - level->size.y) / 2};
 }
 
+// Every dialog swallows the release of a Ctrl key held when it opened, so
+// Ctrl counts as released once a dialog returns, whatever opened it.
+int showAlert(EditState* state, const char* message) {
+    int answer = alertBox(state->renderer, state->tiles, state->font, message);
+    state->ctrl = false;
+    return answer;
+}
+
+int askQuestion(EditState* state, const char* question) {
+    int answer = dialogBox(state->renderer, state->tiles, state->font, question);
+    state->ctrl = false;
+    return answer;
+}
+
+int askText(EditState* state, const char* prompt, char* text) {
+    int answer = textInput(state->renderer, state->tiles, state->font, prompt, text, nameBufferSize - 1);
+    state->ctrl = false;
+    return answer;
+}
+
 // --- level operations ------------------------------------------------------
 
 // Reads one decimal integer the way "%d" would, but refuses a number that
@@ -134,15 +154,14 @@ int createLevel(EditState* state, Level** level) {
     char sizeString[nameBufferSize];
     for (;;) {
         sizeString[0] = '\0';
-        int answer = textInput(state->renderer, state->tiles, state->font, "Méret (szélesség x magasság)", sizeString,
-                               nameBufferSize - 1);
+        int answer = askText(state, "Méret (szélesség x magasság)", sizeString);
         if (answer == dialogClosed || answer == dialogCancel) {
             return answer;
         }
         if (parseSize(sizeString, &size)) {
             break;
         }
-        if (alertBox(state->renderer, state->tiles, state->font, "Hibás méret!") == dialogClosed) {
+        if (showAlert(state, "Hibás méret!") == dialogClosed) {
             return dialogClosed;
         }
     }
@@ -182,7 +201,7 @@ void addLevel(EditState* state, bool dir) {
         return;
     }
     if (created == nullptr) {
-        if (alertBox(state->renderer, state->tiles, state->font, "Memóriafoglalási hiba") == dialogClosed) {
+        if (showAlert(state, "Memóriafoglalási hiba") == dialogClosed) {
             state->result = 0;
         }
         return;
@@ -217,7 +236,7 @@ void deleteCurrent(EditState* state) {
     if (current == nullptr) {
         return;
     }
-    int answer = dialogBox(state->renderer, state->tiles, state->font, "Biztosan törlöd a szintet?");
+    int answer = askQuestion(state, "Biztosan törlöd a szintet?");
     if (answer == dialogClosed) {
         state->result = 0;
         return;
@@ -250,7 +269,7 @@ void renameLevel(EditState* state) {
     if (current->name != nullptr) {
         std::strncat(name, current->name, sizeof name - 1);
     }
-    int answer = textInput(state->renderer, state->tiles, state->font, "Szint neve", name, nameBufferSize - 1);
+    int answer = askText(state, "Szint neve", name);
     if (answer == dialogClosed) {
         state->result = 0;
         return;
@@ -270,7 +289,7 @@ void renameLevel(EditState* state) {
 }
 
 void saveState(EditState* state) {
-    int answer = textInput(state->renderer, state->tiles, state->font, "File neve", state->filename, nameBufferSize - 1);
+    int answer = askText(state, "File neve", state->filename);
     if (answer == dialogClosed) {
         state->result = 0;
         return;
@@ -283,7 +302,7 @@ void saveState(EditState* state) {
         state->unsaved = false;
         message = "Sikeres mentés!";
     }
-    if (alertBox(state->renderer, state->tiles, state->font, message) == dialogClosed) {
+    if (showAlert(state, message) == dialogClosed) {
         state->result = 0;
     }
 }
@@ -362,8 +381,7 @@ void handleExitToMenu(EditState* state) {
         state->result = 1;
         return;
     }
-    int answer =
-        dialogBox(state->renderer, state->tiles, state->font, "Biztosan szeretnél mentés nélkül kilépni?");
+    int answer = askQuestion(state, "Biztosan szeretnél mentés nélkül kilépni?");
     if (answer == dialogOk) {
         state->result = 1;
     } else if (answer == dialogClosed) {
@@ -476,8 +494,6 @@ bool handleKeydown(EditState* state, SDL_Scancode key) {
     if (state->ctrl) {
         if (key == SDL_SCANCODE_S || key == SDL_SCANCODE_DOWN) {
             saveState(state);
-            // The Ctrl release went to the dialogs, never to this screen.
-            state->ctrl = false;
             return true;
         }
         return false;

@@ -1,7 +1,9 @@
 #include "file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -382,15 +384,85 @@ bool resolveTarget(const char* filename, char* resolved, struct stat* info, bool
     return false;
 }
 
-// Opens a new, empty file beside `target`; the caller removes or renames it.
-int openTemporary(const char* target, char* temporary) {
+// The folder part of `path` ("." when it has none), in `folder`.
+void folderOf(const char* path, char* folder) {
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr) {
+        std::strcpy(folder, ".");
+        return;
+    }
+    size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
+    std::memcpy(folder, path, length);
+    folder[length] = '\0';
+}
+
+// Every temporary name of a save is ".<file>.<pid>.<n>.tmp" beside the file,
+// so that a later save can tell the leftovers of a dead game apart from
+// anything else in the folder.
+bool temporaryName(const char* target, long pid, int attempt, char* temporary) {
     const char* slash = std::strrchr(target, '/');
     int dirLength = slash != nullptr ? static_cast<int>(slash - target) + 1 : 0;
-    const char* base = target + dirLength;
+    int written = std::snprintf(temporary, PATH_MAX, "%.*s.%s.%ld.%d.tmp", dirLength, target, target + dirLength,
+                                pid, attempt);
+    return written >= 0 && written < PATH_MAX;
+}
+
+// The pid in a temporary name the game made for `base`, or 0.
+long temporaryOwner(const char* entry, const char* base) {
+    size_t baseLength = std::strlen(base);
+    if (entry[0] != '.' || std::strncmp(entry + 1, base, baseLength) != 0 || entry[baseLength + 1] != '.') {
+        return 0;
+    }
+    const char* p = entry + baseLength + 2;
+    long pid = 0;
+    const char* digits = p;
+    for (; *p >= '0' && *p <= '9' && pid < 1000000000L; p++) {
+        pid = pid * 10 + (*p - '0');
+    }
+    if (p == digits || *p != '.') {
+        return 0;
+    }
+    const char* attempt = ++p;
+    while (*p >= '0' && *p <= '9') {
+        p++;
+    }
+    return (p != attempt && std::strcmp(p, ".tmp") == 0) ? pid : 0;
+}
+
+// A save killed between naming its file and renaming it leaves the name
+// behind; the next save of the same file removes it, but only a regular file
+// of this user whose game no longer runs.
+void removeStaleTemporaries(const char* target) {
+    char folder[PATH_MAX];
+    folderOf(target, folder);
+    const char* slash = std::strrchr(target, '/');
+    const char* base = slash != nullptr ? slash + 1 : target;
+    DIR* dir = opendir(folder);
+    if (dir == nullptr) {
+        return;
+    }
+    while (dirent* entry = readdir(dir)) {
+        long pid = temporaryOwner(entry->d_name, base);
+        if (pid <= 0 || pid == static_cast<long>(getpid())) {
+            continue;
+        }
+        if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) {
+            continue;
+        }
+        struct stat info;
+        if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == geteuid()) {
+            unlinkat(dirfd(dir), entry->d_name, 0);
+        }
+    }
+    closedir(dir);
+}
+
+// Opens a new, empty file beside `target` under a temporary name; the caller
+// removes or renames it.
+int openNamed(const char* target, char* temporary) {
     for (int attempt = 0; attempt < 100; attempt++) {
-        int written = std::snprintf(temporary, PATH_MAX, "%.*s.%s.%ld.%d.tmp", dirLength, target, base,
-                                    static_cast<long>(getpid()), attempt);
-        if (written < 0 || written >= PATH_MAX) {
+        if (!temporaryName(target, static_cast<long>(getpid()), attempt, temporary)) {
             return -1;
         }
         int fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -399,6 +471,74 @@ int openTemporary(const char* target, char* temporary) {
         }
     }
     return -1;
+}
+
+// Gives the nameless file `fd` a temporary name beside `target`.
+bool linkNameless(int fd, const char* target, char* temporary) {
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    for (int attempt = 0; attempt < 100; attempt++) {
+        if (!temporaryName(target, static_cast<long>(getpid()), attempt, temporary)) {
+            return false;
+        }
+        if (linkat(AT_FDCWD, self, AT_FDCWD, temporary, AT_SYMLINK_FOLLOW) == 0) {
+            return true;
+        }
+        // Without /proc only a privileged process can link by descriptor.
+        if (errno == ENOENT && linkat(fd, "", AT_FDCWD, temporary, AT_EMPTY_PATH) == 0) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
+}
+
+enum SaveOutcome { saved, failed, retryNamed };
+
+// Writes the list into a new file and puts it in the place of `target`. A
+// nameless file (O_TMPFILE) gets a name only once it is complete, so a save
+// killed while writing leaves nothing behind.
+SaveOutcome writeAndReplace(Level* level, const char* target, const struct stat* old, bool nameless) {
+    char temporary[PATH_MAX];
+    int fd = -1;
+    if (nameless) {
+        char folder[PATH_MAX];
+        folderOf(target, folder);
+        fd = open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            return retryNamed;  // this filesystem or kernel has no nameless files
+        }
+    } else {
+        fd = openNamed(target, temporary);
+        if (fd < 0) {
+            return failed;
+        }
+    }
+    bool ok = old == nullptr || fchmod(fd, old->st_mode & 07777) == 0;
+    if (ok) {
+        Writer writer;
+        writer.fd = fd;
+        writer.failed = false;
+        writer.used = 0;
+        writeLevels(&writer, level);
+        ok = !writer.failed && fsync(fd) == 0;
+    }
+    bool named = !nameless;
+    if (ok && nameless) {
+        named = linkNameless(fd, target, temporary);
+        if (!named) {
+            close(fd);
+            return retryNamed;
+        }
+    }
+    ok = (close(fd) == 0) && ok;
+    ok = ok && rename(temporary, target) == 0;
+    if (!ok && named) {
+        unlink(temporary);
+    }
+    return ok ? saved : failed;
 }
 
 }  // namespace
@@ -446,26 +586,22 @@ bool saveLevel(Level* level, char* filename) {
     if (exists && !S_ISREG(info.st_mode)) {
         return false;
     }
-    char temporary[PATH_MAX];
-    int fd = openTemporary(target, temporary);
-    if (fd < 0) {
-        return false;
+    // The rename would replace even a read-only file: ask the file itself
+    // whether this user may write it, without truncating it.
+    if (exists) {
+        int probe = open(target, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (probe < 0) {
+            return false;
+        }
+        close(probe);
     }
-    bool ok = !exists || fchmod(fd, info.st_mode & 07777) == 0;
-    if (ok) {
-        Writer writer;
-        writer.fd = fd;
-        writer.failed = false;
-        writer.used = 0;
-        writeLevels(&writer, level);
-        ok = !writer.failed && fsync(fd) == 0;
+    removeStaleTemporaries(target);
+    const struct stat* old = exists ? &info : nullptr;
+    SaveOutcome outcome = writeAndReplace(level, target, old, true);
+    if (outcome == retryNamed) {
+        outcome = writeAndReplace(level, target, old, false);
     }
-    ok = (close(fd) == 0) && ok;
-    ok = ok && rename(temporary, target) == 0;
-    if (!ok) {
-        unlink(temporary);
-    }
-    return ok;
+    return outcome == saved;
 }
 
 void unloadLevel(Level* level) {

@@ -2,6 +2,7 @@
 #include <SDL2/SDL_image.h>
 #include <SDL2/SDL_ttf.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "edit.h"
@@ -14,6 +15,23 @@ namespace {
 
 constexpr int fontSize = 50;
 
+// SDL's video drivers that show nothing on any screen.
+bool invisibleDriver(const char* driver) {
+    return driver != nullptr && (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
+}
+
+// Without a display SDL quietly falls back to a driver that shows nothing,
+// and the game would wait for ever in a window nobody sees. Such a driver is
+// only right when it was asked for by name (the tests do).
+bool visibleOrRequested() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!invisibleDriver(driver)) {
+        return true;
+    }
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    return requested != nullptr && SDL_strcasecmp(requested, driver) == 0;
+}
+
 // The window is never destroyed by hand: SDL_Quit takes it down with the
 // renderer returned here.
 SDL_Renderer* initSDL() {
@@ -24,6 +42,9 @@ SDL_Renderer* initSDL() {
     if (SDL_Init(SDL_INIT_EVERYTHING) < 0) {
         return nullptr;
     }
+    if (!visibleOrRequested()) {
+        return nullptr;
+    }
     SDL_Window* window = SDL_CreateWindow("Boxtolo", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                           gridColumns * tileSize, gridRows * tileSize, 0);
     if (window == nullptr) {
@@ -32,24 +53,38 @@ SDL_Renderer* initSDL() {
     return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
 }
 
+// Prints the start-up error and, for a player who started the game from a
+// desktop menu and sees no terminal, shows it in a box as well, in place of
+// the empty game window.
+int startupFailure(const char* line, int status, SDL_Renderer* renderer) {
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0 && !invisibleDriver(SDL_GetCurrentVideoDriver())) {
+        if (renderer != nullptr) {
+            SDL_HideWindow(SDL_RenderGetWindow(renderer));
+        }
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Boxtolo", line, nullptr);
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int, char**) {
+    // A file-size limit must make a save fail with EFBIG, not kill the game.
+    std::signal(SIGXFSZ, SIG_IGN);
     SDL_Renderer* renderer = initSDL();
     if (renderer == nullptr) {
-        std::printf("ERROR: Couldn't initialize SDL\n");
-        return 1;
+        return startupFailure("ERROR: Couldn't initialize SDL", 1, nullptr);
     }
     SDL_Texture* tiles = IMG_LoadTexture(renderer, "tiles.png");
     if (tiles == nullptr) {
-        std::printf("ERROR: Couldn't load tiles texture\n");
-        return 2;
+        return startupFailure("ERROR: Couldn't load tiles texture", 2, renderer);
     }
     TTF_Init();
     TTF_Font* font = TTF_OpenFont("font.ttf", fontSize);
     if (font == nullptr) {
-        std::printf("ERROR: Couldn't open font\n");
-        return 3;
+        return startupFailure("ERROR: Couldn't open font", 3, renderer);
     }
     char filename[nameBufferSize];
     filename[0] = '\0';

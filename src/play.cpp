@@ -28,6 +28,26 @@ struct PlayState {
 
 const SDL_Color white{255, 255, 255, 0};
 
+// Every dialog swallows the release of a Ctrl key held when it opened, so
+// Ctrl counts as released once a dialog returns, whatever opened it.
+int showAlert(PlayState* state, const char* message) {
+    int answer = alertBox(state->renderer, state->tiles, state->font, message);
+    state->ctrl = false;
+    return answer;
+}
+
+int askQuestion(PlayState* state, const char* question) {
+    int answer = dialogBox(state->renderer, state->tiles, state->font, question);
+    state->ctrl = false;
+    return answer;
+}
+
+int askFileName(PlayState* state) {
+    int answer = textInput(state->renderer, state->tiles, state->font, "File neve", state->filename, nameBufferSize - 1);
+    state->ctrl = false;
+    return answer;
+}
+
 // --- rules -----------------------------------------------------------------
 
 bool inside(const Level* level, int x, int y) {
@@ -151,7 +171,7 @@ void checkWinState(PlayState* state) {
     }
     state->finished = true;
     writeState(state);
-    if (alertBox(state->renderer, state->tiles, state->font, "Sikeresen tejesítetted a pályát!") == dialogClosed) {
+    if (showAlert(state, "Sikeresen tejesítetted a pályát!") == dialogClosed) {
         state->result = 0;
     }
 }
@@ -304,7 +324,7 @@ bool makeCurrent(PlayState* state, Level* level) {
     if (fillState(state, level)) {
         return false;
     }
-    if (alertBox(state->renderer, state->tiles, state->font, "Memóriafoglalási hiba") == dialogClosed) {
+    if (showAlert(state, "Memóriafoglalási hiba") == dialogClosed) {
         state->result = 0;
     }
     return true;
@@ -313,7 +333,7 @@ bool makeCurrent(PlayState* state, Level* level) {
 // Asks whether to keep the moves of the level being left. False when the
 // window was closed.
 bool promptEdit(PlayState* state) {
-    int answer = dialogBox(state->renderer, state->tiles, state->font, "Szeretnéd eltárolni a módosításaidat?");
+    int answer = askQuestion(state, "Szeretnéd eltárolni a módosításaidat?");
     if (answer == dialogClosed) {
         state->result = 0;
         return false;
@@ -345,7 +365,7 @@ void prevLevel(PlayState* state) {
 void saveState(PlayState* state) {
     writeState(state);
     state->edited = false;
-    int answer = textInput(state->renderer, state->tiles, state->font, "File neve", state->filename, nameBufferSize - 1);
+    int answer = askFileName(state);
     if (answer == dialogClosed) {
         state->result = 0;
         return;
@@ -358,7 +378,7 @@ void saveState(PlayState* state) {
         state->unsaved = false;
         message = "Sikeres mentés!";
     }
-    if (alertBox(state->renderer, state->tiles, state->font, message) == dialogClosed) {
+    if (showAlert(state, message) == dialogClosed) {
         state->result = 0;
     }
 }
@@ -368,8 +388,7 @@ void handleExitToMenu(PlayState* state) {
         state->result = 1;
         return;
     }
-    int answer =
-        dialogBox(state->renderer, state->tiles, state->font, "Biztosan szeretnél mentés nélkül kilépni?");
+    int answer = askQuestion(state, "Biztosan szeretnél mentés nélkül kilépni?");
     if (answer == dialogOk) {
         state->result = 1;
     } else if (answer == dialogClosed) {
@@ -417,8 +436,6 @@ bool handleKeydown(PlayState* state, SDL_Scancode key) {
         case SDL_SCANCODE_S:
             if (state->ctrl) {
                 saveState(state);
-                // The Ctrl release went to the dialogs, never to this screen.
-                state->ctrl = false;
                 return true;
             }
             break;
@@ -426,10 +443,7 @@ bool handleKeydown(PlayState* state, SDL_Scancode key) {
             if (!state->ctrl) {
                 return false;
             }
-            // The alert would swallow the Ctrl release.
-            if (makeCurrent(state, state->backupLevel)) {
-                state->ctrl = false;
-            }
+            makeCurrent(state, state->backupLevel);
             return true;
         default:
             break;

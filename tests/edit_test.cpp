@@ -1,6 +1,11 @@
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "edit.h"
@@ -322,6 +327,132 @@ TEST_F(EditScreen, SavingAnEmptyListAndAFailedSave) {
     EXPECT_EQ(edit("ures.txt"), 0);
     expectShows(question, "still unsaved after a failed save");
     EXPECT_STREQ(filename, "ures.txt/x");
+}
+
+// A pid that no process has any more.
+long deadPid() {
+    pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    waitpid(child, nullptr, 0);
+    return static_cast<long>(child);
+}
+
+// A save must never report success when it wrote nothing, never leave a file
+// of its own beside the target, and clean up what a killed game left.
+TEST_F(EditScreen, SavesTellTheTruthAndLeaveNothingBehind) {
+    std::string big;
+    for (int i = 0; i < 2000; i++) {
+        big += "; Szint\n###################\n#@$.              #\n###################\n\n";
+    }
+    const std::string small = "; Régi\n#####\n#@$.#\n#####\n\n";
+    const std::string stale = ".szintek.txt." + std::to_string(deadPid()) + ".0.tmp";
+    // pid 1 always runs: its name must stay, as must files the game did not make.
+    const std::set<std::string> kept = {"szintek.txt", ".szintek.txt.1.0.tmp", ".szintek.txt.x.tmp", "jegyzet.tmp"};
+    struct Case {
+        const char* label;
+        const std::string& before;
+        std::function<void()> restrict;  // undone by `lift`
+        std::function<void()> lift;
+        const char* message;
+        bool replaced;
+        std::set<std::string> after;
+    };
+    const Case cases[] = {
+        {"read-only file", small,
+         [&] {
+             // Root may write anything: drop to nobody, who may write the
+             // folder but not the file.
+             ASSERT_EQ(chmod(tempDir.c_str(), 0777), 0);
+             ASSERT_EQ(chmod("szintek.txt", 0444), 0);
+             if (geteuid() == 0) {
+                 ASSERT_EQ(seteuid(65534), 0);
+             }
+         },
+         [&] {
+             if (getuid() == 0) {
+                 ASSERT_EQ(seteuid(0), 0);
+             }
+             chmod("szintek.txt", 0644);
+         },
+         "Sikertelen mentés", false, {"szintek.txt"}},
+        {"file-size limit", big,
+         [&] {
+             // As the game does, so that the write fails instead of killing.
+             signal(SIGXFSZ, SIG_IGN);
+             struct rlimit limit;
+             getrlimit(RLIMIT_FSIZE, &limit);
+             limit.rlim_cur = 4096;
+             setrlimit(RLIMIT_FSIZE, &limit);
+         },
+         [&] {
+             struct rlimit limit;
+             getrlimit(RLIMIT_FSIZE, &limit);
+             limit.rlim_cur = limit.rlim_max;
+             setrlimit(RLIMIT_FSIZE, &limit);
+             signal(SIGXFSZ, SIG_DFL);
+         },
+         "Sikertelen mentés", false, {"szintek.txt"}},
+        {"a dead game's temporary file", small,
+         [&] {
+             for (const std::string& name : {stale, std::string(".szintek.txt.1.0.tmp"),
+                                             std::string(".szintek.txt.x.tmp"), std::string("jegyzet.tmp")}) {
+                 writeFile(name, "x");
+             }
+         },
+         [] {}, "Sikeres mentés!", true, kept},
+    };
+    for (const Case& c : cases) {
+        removeTree(tempDir);
+        ASSERT_EQ(mkdir(tempDir.c_str(), 0700), 0);
+        ASSERT_EQ(chdir(tempDir.c_str()), 0);
+        writeFile("szintek.txt", c.before);
+        Frame expected = boxFrame(c.message, false);
+        press(SDL_SCANCODE_7);
+        press(SDL_SCANCODE_RETURN);  // floor in place of the top-left wall
+        ctrlPress(SDL_SCANCODE_S);
+        press(SDL_SCANCODE_RETURN);
+        quit();  // while the alert is shown
+        c.restrict();
+        int result = edit("szintek.txt");
+        c.lift();
+        EXPECT_EQ(result, 0) << c.label;
+        expectShows(expected, c.label);
+        EXPECT_EQ(readFile("szintek.txt") == c.before, !c.replaced) << c.label;
+        EXPECT_EQ(folderListing(tempDir), c.after) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+}
+
+// A Ctrl held while clicking a button that opens a dialog is released inside
+// the dialog; the editor must not go on thinking it is held.
+TEST_F(EditScreen, CtrlDoesNotStickAfterAClickThatOpensADialog) {
+    struct Case {
+        const char* label;
+        bool changeFirst;  // the home button asks only after a change
+        int x, y;
+    };
+    const Case cases[] = {
+        {"save", false, 0, 1},   {"home", true, 0, 0},     {"add before", false, 1, 11},
+        {"add after", false, 18, 11}, {"delete", false, 0, 10}, {"name row", false, 5, 11},
+    };
+    writeFile("szintek.txt", "; A\n#####\n#@$.#\n#####\n");
+    for (const Case& c : cases) {
+        if (c.changeFirst) {
+            press(SDL_SCANCODE_RETURN);
+        }
+        keyDown(SDL_SCANCODE_LCTRL);
+        click(c.x, c.y);
+        keyUp(SDL_SCANCODE_LCTRL);  // swallowed by the dialog
+        press(SDL_SCANCODE_ESCAPE);
+        press(SDL_SCANCODE_RIGHT);
+        quit();
+        EXPECT_EQ(edit("szintek.txt"), 0) << c.label;
+        // 5 x 3 from column 8, row 4: the cursor went right to (9, 4).
+        EXPECT_TRUE(cellShows(capture(), 9, 4, {brownFloor, wall, selection})) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
 }
 
 // A level made in the editor can be played and solved.

@@ -198,6 +198,60 @@ TEST_F(LevelFile, NonRegularFilesAreRefusedAtOnce) {
     }
 }
 
+// The file a save has open for writing, other than the target itself: its
+// temporary file, named or not.
+bool writingBeside(pid_t pid, const std::string& dir, const std::string& target) {
+    std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    DIR* d = opendir(fds.c_str());
+    if (d == nullptr) {
+        return false;
+    }
+    bool found = false;
+    while (dirent* entry = readdir(d)) {
+        char link[4096];
+        ssize_t length = readlink((fds + "/" + entry->d_name).c_str(), link, sizeof link - 1);
+        if (length > 0) {
+            std::string path(link, static_cast<size_t>(length));
+            found = found || (path.rfind(dir + "/", 0) == 0 && path != target);
+        }
+    }
+    closedir(d);
+    return found;
+}
+
+// A save killed while it writes must leave nothing beside the file, which
+// holds either what was there or the new levels.
+TEST_F(LevelFile, ASaveKilledWhileWritingLeavesNothingBehind) {
+    const std::string before = "; Régi\n#####\n#@$.#\n#####\n\n";
+    std::string big;
+    for (int i = 0; i < 20000; i++) {
+        big += "; Szint\n###################\n#@$.              #\n###################\n\n";
+    }
+    writeFile(dir + "/big.txt", big);
+    LoadLevelResult many = loadLevel(const_cast<char*>((dir + "/big.txt").c_str()));
+    ASSERT_EQ(many.result, 0);
+    ASSERT_EQ(unlink((dir + "/big.txt").c_str()), 0);
+    writeFile(path(), before);
+    pid_t child = fork();
+    if (child == 0) {
+        for (;;) {
+            saveLevel(many.level, const_cast<char*>(path().c_str()));
+        }
+    }
+    unloadLevel(many.level);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    bool caught = false;
+    while (!caught && std::chrono::steady_clock::now() < deadline) {
+        caught = writingBeside(child, dir, path());
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    ASSERT_TRUE(caught) << "the save was never seen writing";
+    EXPECT_EQ(folderListing(dir), std::set<std::string>{"levels.txt"});
+    std::string after = readFile(path());
+    EXPECT_TRUE(after == before || after == big) << "the file is whole";
+}
+
 TEST_F(LevelFile, SavingNeverDamagesWhatWasThere) {
     const std::string before = "; Régi\n#####\n#@$.#\n#####\n\n";
     writeFile(path(), before);

@@ -277,6 +277,20 @@ bool fileExists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
+std::set<std::string> folderListing(const std::string& dir) {
+    std::set<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* entry = readdir(d)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                names.insert(name);
+            }
+        }
+        closedir(d);
+    }
+    return names;
+}
+
 Level* levelsFromText(const std::string& text) {
     std::string dir = makeTempDir();
     std::string path = dir + "/levels.txt";

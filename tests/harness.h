@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,8 @@ void removeTree(const std::string& path);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
+// The names in a folder, without "." and "..".
+std::set<std::string> folderListing(const std::string& dir);
 
 // Reads levels written in the file format, through a temporary file; the
 // caller frees the list with unloadLevel.

@@ -321,6 +321,41 @@ TEST_F(PlayScreen, CtrlChangesWhatKeysDo) {
               "; Első\n#######\n# @$ .#\n#######\n\n; Második\n######\n#@$ .#\n#.$  #\n######\n\n");
 }
 
+// A Ctrl held while clicking a button that opens a dialog is released inside
+// the dialog; the play screen must not go on thinking it is held.
+TEST_F(PlayScreen, CtrlDoesNotStickAfterAClickThatOpensADialog) {
+    struct Case {
+        const char* label;
+        int rightsBefore;  // steps right first: a move makes home and the arrows ask
+        int x, y;          // the button clicked with Ctrl held
+        SDL_Scancode answer;
+        SDL_Scancode after;
+        int playerColumn;  // where the move after the dialog leaves the player
+    };
+    // "#@ $ .#" at column 7: the player starts at 8, the crate at 10, the target at 12.
+    const Case cases[] = {
+        {"save", 0, 0, 2, SDL_SCANCODE_ESCAPE, SDL_SCANCODE_RIGHT, 9},
+        {"home", 1, 0, 0, SDL_SCANCODE_ESCAPE, SDL_SCANCODE_RIGHT, 10},
+        {"level arrow with the store question", 1, 0, 11, SDL_SCANCODE_ESCAPE, SDL_SCANCODE_RIGHT, 10},
+        {"winning push by the arrow button", 2, 0, 8, SDL_SCANCODE_RETURN, SDL_SCANCODE_LEFT, 10},
+    };
+    writeFile("szintek.txt", twoLevels);
+    for (const Case& c : cases) {
+        for (int i = 0; i < c.rightsBefore; i++) {
+            press(SDL_SCANCODE_RIGHT);
+        }
+        keyDown(SDL_SCANCODE_LCTRL);
+        click(c.x, c.y);
+        keyUp(SDL_SCANCODE_LCTRL);  // swallowed by the dialog
+        press(c.answer);
+        press(c.after);
+        quit();
+        EXPECT_EQ(play(), 0) << c.label;
+        EXPECT_TRUE(cellShows(capture(), c.playerColumn, 5, {brownFloor, player})) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+}
+
 TEST_F(PlayScreen, NavigationCellsActEvenWithoutArrows) {
     writeFile("egy.txt", "; Egyetlen\n#####\n#@$.#\n#####\n");
     countFrames();

@@ -39,8 +39,12 @@ def write_png(path, width, height, rgb_rows):
 class XGame:
     """Use as a context manager: the game and Xvfb end with the block."""
 
-    def __init__(self, binary, build_dir, files=None, keymap=None, artefacts=None):
+    def __init__(self, binary, build_dir, files=None, keymap=None, artefacts=None,
+                 assets=("tiles.png", "font.ttf"), game_window=True):
         self.binary = binary
+        self.assets = assets
+        # False when the window expected is not the game's own 1280 x 768 one.
+        self.game_window = game_window
         self.build_dir = build_dir
         self.files = files or {}
         self.keymap = keymap
@@ -66,7 +70,7 @@ class XGame:
 
     def _start(self):
         self.dir = tempfile.mkdtemp(prefix="boxtolo-x-")
-        for name in ("tiles.png", "font.ttf"):
+        for name in self.assets:
             shutil.copy(os.path.join(self.build_dir, name), self.dir)
         for name, source in self.files.items():
             shutil.copy(source, os.path.join(self.dir, name))
@@ -94,6 +98,8 @@ class XGame:
         self.started = time.time()
         self.game = subprocess.Popen([self.binary], cwd=self.dir, env=self.env,
                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        if not self.game_window:
+            return
         found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Boxtolo$"],
                                env=self.env, capture_output=True, text=True, timeout=20)
         ids = found.stdout.split()

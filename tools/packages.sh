@@ -11,7 +11,7 @@ if [ "${1:-}" = "--tests" ]; then
   packages+=(
     libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    xvfb xdotool x11-xkb-utils python3 python3-xlib
+    xvfb xdotool x11-xkb-utils xfonts-base python3 python3-xlib
     valgrind
   )
 fi
