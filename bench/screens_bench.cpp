@@ -30,6 +30,7 @@ struct Screen {
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* tiles = nullptr;
     TTF_Font* font = nullptr;
+    TTF_Font* smallFont = nullptr;
 };
 
 // Opened once for the whole run; released by closeScreen.
@@ -42,7 +43,8 @@ Screen openScreen() {
     screen.renderer = SDL_CreateRenderer(screen.window, -1, SDL_RENDERER_SOFTWARE);
     screen.tiles = IMG_LoadTexture(screen.renderer, BOXTOLO_BUILD_DIR "/tiles.png");
     screen.font = TTF_OpenFont(BOXTOLO_BUILD_DIR "/font.ttf", 50);
-    if (screen.tiles == nullptr || screen.font == nullptr) {
+    screen.smallFont = TTF_OpenFont(BOXTOLO_BUILD_DIR "/font.ttf", 28);
+    if (screen.tiles == nullptr || screen.font == nullptr || screen.smallFont == nullptr) {
         std::fprintf(stderr, "cannot load the assets from %s\n", BOXTOLO_BUILD_DIR);
         std::exit(1);
     }
@@ -50,6 +52,7 @@ Screen openScreen() {
 }
 
 void closeScreen(Screen& screen) {
+    TTF_CloseFont(screen.smallFont);
     TTF_CloseFont(screen.font);
     SDL_DestroyTexture(screen.tiles);
     SDL_DestroyRenderer(screen.renderer);
@@ -146,7 +149,7 @@ void BM_PlayScreen(benchmark::State& state) {
     std::strcpy(filename, fullLevelFile());
     timePerPresent(
         state, [] { queueAlternating(SDL_SCANCODE_RIGHT, SDL_SCANCODE_LEFT, eventsPerRun); },
-        [&] { playLevel(s.renderer, s.tiles, s.font, filename); }, eventsPerRun + 1);
+        [&] { playLevel(s.renderer, s.tiles, s.font, s.smallFont, filename); }, eventsPerRun + 1);
 }
 
 void BM_Editor(benchmark::State& state) {
@@ -155,7 +158,7 @@ void BM_Editor(benchmark::State& state) {
     std::strcpy(filename, fullLevelFile());
     timePerPresent(
         state, [] { queueAlternating(SDL_SCANCODE_RIGHT, SDL_SCANCODE_LEFT, eventsPerRun); },
-        [&] { editLevel(s.renderer, s.tiles, s.font, filename); }, eventsPerRun + 1);
+        [&] { editLevel(s.renderer, s.tiles, s.font, s.smallFont, filename); }, eventsPerRun + 1);
 }
 
 void BM_TextInput(benchmark::State& state) {

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,6 +14,27 @@
 #include "tiles.h"
 
 namespace {
+
+// One change since the file was opened or last saved, with only what its
+// undo needs.
+enum EditStepKind { placedCell, addedLevel, deletedLevel, renamedLevel };
+
+struct EditStep {
+    EditStepKind kind;
+    Level* level;        // the level changed; a deleted one is owned here, links as they were
+    Level* before;       // added: the level that was current, to go back to
+    Coordinates cursor;  // where the cursor was: a placed cell's own position
+    TileState oldCell;   // placed: what the cell held
+    char* oldName;       // renamed: the name it had, owned here
+};
+
+struct EditHistory {
+    EditStep* steps;
+    int count;
+    int capacity;
+};
+
+constexpr int firstHistoryCapacity = 32;
 
 struct EditState {
     Level* firstLevel;  // the whole list, owned; null when empty
@@ -26,6 +48,8 @@ struct EditState {
     SDL_Renderer* renderer;
     SDL_Texture* tiles;
     TTF_Font* font;
+    TTF_Font* smallFont;  // the level number's size of the same font
+    EditHistory history;
 };
 
 constexpr int paletteSize = 7;
@@ -94,6 +118,98 @@ int askText(EditState* state, const char* prompt, char* text) {
     int answer = textInput(state->renderer, state->tiles, state->font, prompt, text, nameBufferSize - 1);
     state->ctrl = false;
     return answer;
+}
+
+// --- undo ------------------------------------------------------------------
+
+// Releases one level whose links may point anywhere.
+void releaseLevel(Level* level) {
+    level->next = nullptr;
+    unloadLevel(level);
+}
+
+void dropHistory(EditHistory* history) {
+    for (int i = 0; i < history->count; i++) {
+        EditStep& step = history->steps[i];
+        if (step.kind == deletedLevel) {
+            releaseLevel(step.level);
+        } else if (step.kind == renamedLevel) {
+            std::free(step.oldName);
+        }
+    }
+    std::free(history->steps);
+    *history = EditHistory{};
+}
+
+// False when memory for the step cannot be had: the older history is then
+// dropped, and the caller releases what the step would have kept.
+bool recordEdit(EditState* state, const EditStep& step) {
+    EditHistory* history = &state->history;
+    if (history->count == history->capacity) {
+        int capacity = history->capacity == 0 ? firstHistoryCapacity : history->capacity * 2;
+        EditStep* grown = history->capacity < INT_MAX / 2
+                              ? static_cast<EditStep*>(std::malloc(sizeof(EditStep) * static_cast<size_t>(capacity)))
+                              : nullptr;
+        if (grown == nullptr) {
+            dropHistory(history);
+            return false;
+        }
+        if (history->count > 0) {
+            std::memcpy(grown, history->steps, sizeof(EditStep) * static_cast<size_t>(history->count));
+        }
+        std::free(history->steps);
+        history->steps = grown;
+        history->capacity = capacity;
+    }
+    history->steps[history->count++] = step;
+    return true;
+}
+
+// Takes back the last change and shows where it happened. False when there
+// is none.
+bool undoEdit(EditState* state) {
+    EditHistory* history = &state->history;
+    if (history->count == 0) {
+        return false;
+    }
+    EditStep step = history->steps[--history->count];
+    Level* level = step.level;
+    switch (step.kind) {
+        case placedCell:
+            setTileState(level, step.cursor.x, step.cursor.y, step.oldCell);
+            break;
+        case addedLevel:
+            if (level->prev != nullptr) {
+                level->prev->next = level->next;
+            } else {
+                state->firstLevel = level->next;
+            }
+            if (level->next != nullptr) {
+                level->next->prev = level->prev;
+            }
+            releaseLevel(level);
+            level = step.before;
+            break;
+        case deletedLevel:
+            // Its neighbours are those it had: every later change is undone.
+            if (level->prev != nullptr) {
+                level->prev->next = level;
+            } else {
+                state->firstLevel = level;
+            }
+            if (level->next != nullptr) {
+                level->next->prev = level;
+            }
+            break;
+        case renamedLevel:
+            std::free(level->name);
+            level->name = step.oldName;
+            break;
+    }
+    state->level = level;
+    state->edit = level != nullptr ? step.cursor : Coordinates{0, 0};
+    state->unsaved = true;
+    return true;
 }
 
 // --- level operations ------------------------------------------------------
@@ -190,22 +306,10 @@ int createLevel(EditState* state, Level** level) {
     return dialogOk;
 }
 
-void addLevel(EditState* state, bool dir) {
-    Level* created = nullptr;
-    int answer = createLevel(state, &created);
-    if (answer == dialogClosed) {
-        state->result = 0;
-        return;
-    }
-    if (answer != dialogOk) {
-        return;
-    }
-    if (created == nullptr) {
-        if (showAlert(state, "Memóriafoglalási hiba") == dialogClosed) {
-            state->result = 0;
-        }
-        return;
-    }
+// Puts a new level before (dir false) or after the current one and makes it
+// current.
+void linkLevel(EditState* state, Level* created, bool dir) {
+    EditStep step{addedLevel, created, state->level, state->edit, invalidS, nullptr};
     Level* current = state->level;
     if (current == nullptr) {
         state->firstLevel = created;
@@ -229,21 +333,14 @@ void addLevel(EditState* state, bool dir) {
     state->level = created;
     state->unsaved = true;
     state->edit = Coordinates{0, 0};
+    recordEdit(state, step);
 }
 
-void deleteCurrent(EditState* state) {
+// Takes the current level out of the list; the history keeps it, with its
+// links as they were, for undo.
+void removeCurrent(EditState* state) {
     Level* current = state->level;
-    if (current == nullptr) {
-        return;
-    }
-    int answer = askQuestion(state, "Biztosan törlöd a szintet?");
-    if (answer == dialogClosed) {
-        state->result = 0;
-        return;
-    }
-    if (answer != dialogOk) {
-        return;
-    }
+    EditStep step{deletedLevel, current, nullptr, state->edit, invalidS, nullptr};
     state->unsaved = true;
     state->edit = Coordinates{0, 0};
     if (current->prev != nullptr) {
@@ -255,8 +352,54 @@ void deleteCurrent(EditState* state) {
         current->next->prev = current->prev;
     }
     state->level = current->next != nullptr ? current->next : current->prev;
-    current->next = nullptr;
-    unloadLevel(current);
+    if (!recordEdit(state, step)) {
+        releaseLevel(current);
+    }
+}
+
+// Gives the current level the heap string `name`.
+void setName(EditState* state, char* name) {
+    Level* current = state->level;
+    EditStep step{renamedLevel, current, nullptr, state->edit, invalidS, current->name};
+    current->name = name;
+    state->unsaved = true;
+    if (!recordEdit(state, step)) {
+        std::free(step.oldName);
+    }
+}
+
+void addLevel(EditState* state, bool dir) {
+    Level* created = nullptr;
+    int answer = createLevel(state, &created);
+    if (answer == dialogClosed) {
+        state->result = 0;
+        return;
+    }
+    if (answer != dialogOk) {
+        return;
+    }
+    if (created == nullptr) {
+        if (showAlert(state, "Memóriafoglalási hiba") == dialogClosed) {
+            state->result = 0;
+        }
+        return;
+    }
+    linkLevel(state, created, dir);
+}
+
+void deleteCurrent(EditState* state) {
+    if (state->level == nullptr) {
+        return;
+    }
+    int answer = askQuestion(state, "Biztosan törlöd a szintet?");
+    if (answer == dialogClosed) {
+        state->result = 0;
+        return;
+    }
+    if (answer != dialogOk) {
+        return;
+    }
+    removeCurrent(state);
 }
 
 void renameLevel(EditState* state) {
@@ -283,9 +426,7 @@ void renameLevel(EditState* state) {
         return;  // the level keeps its old name
     }
     std::memcpy(copy, name, length + 1);
-    std::free(current->name);
-    current->name = copy;
-    state->unsaved = true;
+    setName(state, copy);
 }
 
 void saveState(EditState* state) {
@@ -300,6 +441,8 @@ void saveState(EditState* state) {
     const char* message = "Sikertelen mentés";
     if (saveLevel(state->firstLevel, state->filename)) {
         state->unsaved = false;
+        // Undo reaches back to the last save, no further.
+        dropHistory(&state->history);
         message = "Sikeres mentés!";
     }
     if (showAlert(state, message) == dialogClosed) {
@@ -354,7 +497,10 @@ void modifyTile(EditState* state) {
         return;
     }
     state->unsaved = true;
+    EditStep step{placedCell, level, nullptr, state->edit, level->tiles[state->edit.x + state->edit.y * level->size.x],
+                  nullptr};
     setTileState(level, state->edit.x, state->edit.y, static_cast<TileState>(state->selection + 1));
+    recordEdit(state, step);
 }
 
 void switchLevel(EditState* state, Level* level) {
@@ -389,7 +535,7 @@ void handleExitToMenu(EditState* state) {
     }
 }
 
-enum EditAction { leave, store, previous, next, addBefore, addAfter, remove };
+enum EditAction { leave, store, previous, next, addBefore, addAfter, remove, takeBack };
 
 // When a button's picture is drawn; its cell acts always.
 enum Shown { always, withPrevious, withNext, withLevel };
@@ -410,14 +556,19 @@ const EditButton editButtons[] = {
     {{1, 11}, add, addBefore, always},
     {{18, 11}, add, addAfter, always},
     {{0, 10}, deleteButton, remove, withLevel},
+    {{0, 9}, undo, takeBack, always},
 };
 
 // Clicks on the name row between the add buttons rename the level.
 constexpr int renameLeft = 2;
 constexpr int renameRight = 17;
 const Coordinates nameCell{10, 11};
+// The level row runs between the two add buttons.
+constexpr int rowLeft = renameLeft * tileSize + 8;
+constexpr int rowRight = (renameRight + 1) * tileSize - 8;
 
-void act(EditState* state, EditAction action) {
+// Runs a button's action; returns whether to redraw.
+bool act(EditState* state, EditAction action) {
     switch (action) {
         case leave:
             handleExitToMenu(state);
@@ -440,7 +591,10 @@ void act(EditState* state, EditAction action) {
         case remove:
             deleteCurrent(state);
             break;
+        case takeBack:
+            return undoEdit(state);
     }
+    return true;
 }
 
 void drawButtons(EditState* state, Shown shown) {
@@ -477,7 +631,18 @@ void render(EditState* state) {
         if (level->prev != nullptr) {
             drawButtons(state, withPrevious);
         }
-        renderFontC(renderer, state->font, white, level->name, nameCell, true, true);
+        int number = 0;
+        int count = 0;
+        for (const Level* counted = state->firstLevel; counted != nullptr; counted = counted->next) {
+            count++;
+            if (counted == level) {
+                number = count;
+            }
+        }
+        char numberText[32];
+        std::snprintf(numberText, sizeof numberText, "%d/%d", number, count);
+        renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, numberText, level->name, nullptr,
+                       nullptr);
         if (level->next != nullptr) {
             drawButtons(state, withNext);
         }
@@ -487,6 +652,9 @@ void render(EditState* state) {
 }
 
 bool handleKeydown(EditState* state, SDL_Scancode key) {
+    if (key == SDL_SCANCODE_BACKSPACE) {
+        return act(state, takeBack);  // with or without Ctrl
+    }
     if (key == SDL_SCANCODE_LCTRL || key == SDL_SCANCODE_RCTRL) {
         state->ctrl = true;
         return false;
@@ -546,8 +714,7 @@ bool handleKeyup(EditState* state, SDL_Scancode key) {
 bool handleClick(EditState* state, int x, int y) {
     for (const EditButton& button : editButtons) {
         if (clickTile(button.cell.x, button.cell.y, x, y)) {
-            act(state, button.action);
-            return true;
+            return act(state, button.action);
         }
     }
     Level* level = state->level;
@@ -598,7 +765,7 @@ bool isNewFile(const char* filename) {
 
 }  // namespace
 
-int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* filename) {
+int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font* smallFont, char* filename) {
     LoadLevelResult loaded = loadLevel(filename);
     switch (loaded.result) {
         case loadCannotOpen:
@@ -621,12 +788,14 @@ int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* 
         default:
             break;
     }
-    EditState state{loaded.level, loaded.level, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font};
+    EditState state{loaded.level, loaded.level, {0, 0}, 0,    -1,        false, false, filename,
+                    renderer,     tiles,        font,   smallFont, {}};
     render(&state);
     SDL_Event event;
     while (SDL_WaitEvent(&event) != 0) {
         bool redraw = handleEvent(event, &state);
         if (state.result != -1) {
+            dropHistory(&state.history);
             unloadLevel(state.firstLevel);
             return state.result;
         }
@@ -634,6 +803,7 @@ int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* 
             render(&state);
         }
     }
+    dropHistory(&state.history);
     unloadLevel(state.firstLevel);
     return 0;
 }

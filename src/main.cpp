@@ -14,6 +14,8 @@
 namespace {
 
 constexpr int fontSize = 50;
+// The level number and the move counters beside a level's name.
+constexpr int smallFontSize = 28;
 
 // SDL's video drivers that show nothing on any screen.
 bool invisibleDriver(const char* driver) {
@@ -83,7 +85,8 @@ int main(int, char**) {
     }
     TTF_Init();
     TTF_Font* font = TTF_OpenFont("font.ttf", fontSize);
-    if (font == nullptr) {
+    TTF_Font* smallFont = font != nullptr ? TTF_OpenFont("font.ttf", smallFontSize) : nullptr;
+    if (smallFont == nullptr) {
         return startupFailure("ERROR: Couldn't open font", 3, renderer);
     }
     char filename[nameBufferSize];
@@ -93,13 +96,14 @@ int main(int, char**) {
     do {
         result = mainMenu(renderer, tiles, font, filename);
         if (result == menuPlay) {
-            result = playLevel(renderer, tiles, font, filename);
+            result = playLevel(renderer, tiles, font, smallFont, filename);
         } else if (result == menuEdit) {
-            result = editLevel(renderer, tiles, font, filename);
+            result = editLevel(renderer, tiles, font, smallFont, filename);
         }
     } while (result != 0);
 
     SDL_DestroyTexture(tiles);
+    TTF_CloseFont(smallFont);
     TTF_CloseFont(font);
     TTF_Quit();
     SDL_Quit();

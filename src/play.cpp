@@ -1,5 +1,8 @@
 #include "play.h"
 
+#include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +12,31 @@
 #include "tiles.h"
 
 namespace {
+
+// A position that a restart replaced, kept so that undo can bring it back.
+// One block: the record and then its cells.
+struct Snapshot {
+    Snapshot* below;  // the one kept by the restart before, or null
+    Coordinates player;
+    int moves;
+    int pushes;
+    TileState* tiles;  // points just past the record
+};
+
+// The steps taken on the current level since it was entered, oldest first:
+// a move is one byte, so the history stays as small as the moves made.
+struct PlayHistory {
+    uint8_t* steps;
+    int count;
+    int capacity;
+    Snapshot* snapshots;  // the latest restart's on top
+};
+
+// A step byte: the direction in the low bits, then what it did.
+constexpr uint8_t directionBits = 3;
+constexpr uint8_t pushedStep = 4;
+constexpr uint8_t restartStep = 8;
+constexpr int firstHistoryCapacity = 64;
 
 struct PlayState {
     Level* firstLevel;   // the loaded list, owned
@@ -24,6 +52,12 @@ struct PlayState {
     SDL_Renderer* renderer;
     SDL_Texture* tiles;
     TTF_Font* font;
+    TTF_Font* smallFont;  // the counters' size of the same font
+    int moves;            // steps since the level was entered or restarted
+    int pushes;
+    PlayHistory history;
+    int levelNumber;  // of the current level in the file, from 1
+    int levelCount;
 };
 
 const SDL_Color white{255, 255, 255, 0};
@@ -75,6 +109,94 @@ bool checkFinished(const PlayState* state) {
     return true;
 }
 
+// --- undo ------------------------------------------------------------------
+
+void clearHistory(PlayHistory* history) {
+    std::free(history->steps);
+    while (history->snapshots != nullptr) {
+        Snapshot* below = history->snapshots->below;
+        std::free(history->snapshots);
+        history->snapshots = below;
+    }
+    *history = PlayHistory{};
+}
+
+// When memory for the step cannot be had, the older history is dropped
+// rather than left with a gap that would undo the wrong move.
+void recordStep(PlayHistory* history, uint8_t step) {
+    if (history->count == history->capacity) {
+        int capacity = history->capacity == 0 ? firstHistoryCapacity : history->capacity * 2;
+        uint8_t* grown = history->capacity < INT_MAX / 2 ? static_cast<uint8_t*>(std::malloc(capacity)) : nullptr;
+        if (grown == nullptr) {
+            clearHistory(history);
+            return;
+        }
+        if (history->count > 0) {
+            std::memcpy(grown, history->steps, static_cast<size_t>(history->count));
+        }
+        std::free(history->steps);
+        history->steps = grown;
+        history->capacity = capacity;
+    }
+    history->steps[history->count++] = step;
+}
+
+// Keeps the position a restart is about to replace. False when there is no
+// memory for it, in which case the history is dropped.
+bool keepForRestart(PlayState* state) {
+    const Level* level = state->level;
+    size_t cells = static_cast<size_t>(level->size.x * level->size.y);
+    Snapshot* kept = static_cast<Snapshot*>(std::malloc(sizeof(Snapshot) + sizeof(TileState) * cells));
+    if (kept == nullptr) {
+        clearHistory(&state->history);
+        return false;
+    }
+    kept->tiles = reinterpret_cast<TileState*>(kept + 1);
+    std::memcpy(kept->tiles, level->tiles, sizeof(TileState) * cells);
+    kept->player = state->player;
+    kept->moves = state->moves;
+    kept->pushes = state->pushes;
+    kept->below = state->history.snapshots;
+    state->history.snapshots = kept;
+    return true;
+}
+
+// Takes back the last step on the current level. False when there is none.
+bool undoStep(PlayState* state) {
+    PlayHistory* history = &state->history;
+    if (history->count == 0) {
+        return false;
+    }
+    uint8_t step = history->steps[--history->count];
+    Level* level = state->level;
+    if (step & restartStep) {
+        Snapshot* kept = history->snapshots;
+        history->snapshots = kept->below;
+        std::memcpy(level->tiles, kept->tiles, sizeof(TileState) * static_cast<size_t>(level->size.x * level->size.y));
+        state->player = kept->player;
+        state->moves = kept->moves;
+        state->pushes = kept->pushes;
+        std::free(kept);
+    } else {
+        Coordinates d = directionSteps[step & directionBits];
+        Coordinates p = state->player;
+        if (step & pushedStep) {
+            // The crate in front goes back onto the player's cell.
+            TileState far = getTileState(level, p.x + d.x, p.y + d.y);
+            setTileState(level, p.x + d.x, p.y + d.y, far == crateOnTargetS ? targetS : floorTileS);
+            setTileState(level, p.x, p.y, getTileState(level, p.x, p.y) == targetS ? crateOnTargetS : crateS);
+            state->pushes--;
+        }
+        state->player = Coordinates{p.x - d.x, p.y - d.y};
+        state->moves--;
+    }
+    // As if the player had walked back there.
+    state->edited = true;
+    state->unsaved = true;
+    state->finished = checkFinished(state);
+    return true;
+}
+
 // Makes `level` current with a fresh working copy. The new copy is made
 // before the old one is released, so running out of memory changes nothing.
 bool fillState(PlayState* state, Level* level) {
@@ -107,6 +229,8 @@ bool fillState(PlayState* state, Level* level) {
     }
     state->edited = false;
     state->finished = checkFinished(state);
+    state->moves = 0;
+    state->pushes = 0;
     return true;
 }
 
@@ -122,6 +246,7 @@ void writeState(PlayState* state) {
 }
 
 void freeState(PlayState* state) {
+    clearHistory(&state->history);
     if (state->level != nullptr) {
         std::free(state->level->tiles);
         std::free(state->level);
@@ -180,7 +305,8 @@ bool walkable(TileState cell) {
     return cell == floorTileS || cell == targetS;
 }
 
-bool move(PlayState* state, Coordinates step) {
+bool move(PlayState* state, int dir) {
+    Coordinates step = directionSteps[dir];
     Level* level = state->level;
     Coordinates n{state->player.x + step.x, state->player.y + step.y};
     Coordinates f{n.x + step.x, n.y + step.y};
@@ -193,6 +319,9 @@ bool move(PlayState* state, Coordinates step) {
         setTileState(level, n.x, n.y, near == crateS ? floorTileS : targetS);
         setTileState(level, f.x, f.y, far == floorTileS ? crateS : crateOnTargetS);
         state->player = n;
+        state->moves++;
+        state->pushes++;
+        recordStep(&state->history, static_cast<uint8_t>(dir) | pushedStep);
         checkWinState(state);
         return true;
     }
@@ -200,20 +329,22 @@ bool move(PlayState* state, Coordinates step) {
         return false;
     }
     state->player = n;
+    state->moves++;
+    recordStep(&state->history, static_cast<uint8_t>(dir));
     return true;
 }
 
 bool moveLeft(PlayState* state) {
-    return move(state, directionSteps[0]);
+    return move(state, 0);
 }
 bool moveUp(PlayState* state) {
-    return move(state, directionSteps[1]);
+    return move(state, 1);
 }
 bool moveRight(PlayState* state) {
-    return move(state, directionSteps[2]);
+    return move(state, 2);
 }
 bool moveDown(PlayState* state) {
-    return move(state, directionSteps[3]);
+    return move(state, 3);
 }
 
 // Even a refused move counts as a change: leaving then asks first.
@@ -254,7 +385,18 @@ Tile tileStateToTile(TileState state) {
     }
 }
 
-enum PlayAction { moveUpAction, moveDownAction, moveLeftAction, moveRightAction, leave, restart, store, previous, next };
+enum PlayAction {
+    moveUpAction,
+    moveDownAction,
+    moveLeftAction,
+    moveRightAction,
+    leave,
+    restart,
+    store,
+    previous,
+    next,
+    takeBack,
+};
 
 // When a button's picture is drawn; its cell acts always.
 enum Shown { always, withPrevious, withNext };
@@ -277,9 +419,15 @@ const PlayButton playButtons[] = {
     {{0, 2}, save, store, always},
     {{0, 11}, left, previous, withPrevious},
     {{19, 11}, right, next, withNext},
+    {{0, 3}, undo, takeBack, always},
 };
 
-const Coordinates nameCell{10, 11};
+// The level row runs between the two level arrows.
+constexpr int rowLeft = tileSize + 8;
+constexpr int rowRight = (gridColumns - 1) * tileSize - 8;
+// Counters keep room for four digits each, so that the name does not move
+// while the counts grow.
+const char* const countersRoom = "Lépés: 8888  Tolás: 8888";
 
 void drawButtons(PlayState* state, Shown shown) {
     for (const PlayButton& button : playButtons) {
@@ -311,7 +459,12 @@ void render(PlayState* state) {
     if (level->prev != nullptr) {
         drawButtons(state, withPrevious);
     }
-    renderFontC(renderer, state->font, white, level->name, nameCell, true, true);
+    char number[32];
+    char counters[64];
+    std::snprintf(number, sizeof number, "%d/%d", state->levelNumber, state->levelCount);
+    std::snprintf(counters, sizeof counters, "Lépés: %d  Tolás: %d", state->moves, state->pushes);
+    renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, number, level->name, counters,
+                   countersRoom);
     if (level->next != nullptr) {
         drawButtons(state, withNext);
     }
@@ -344,13 +497,31 @@ bool promptEdit(PlayState* state) {
     return true;
 }
 
+// A restart is itself a step: undo brings back the position it replaced.
+void restartLevel(PlayState* state) {
+    bool kept = keepForRestart(state);
+    if (makeCurrent(state, state->backupLevel)) {
+        if (kept) {
+            Snapshot* unused = state->history.snapshots;
+            state->history.snapshots = unused->below;
+            std::free(unused);
+        }
+        return;
+    }
+    if (kept) {
+        recordStep(&state->history, restartStep);
+    }
+}
+
 void switchLevel(PlayState* state, bool forward) {
     if (state->edited && !state->finished && !promptEdit(state)) {
         return;
     }
     Level* neighbour = forward ? state->level->next : state->level->prev;
-    if (neighbour != nullptr) {
-        makeCurrent(state, neighbour);
+    if (neighbour != nullptr && !makeCurrent(state, neighbour)) {
+        // The steps taken belong to the level left.
+        clearHistory(&state->history);
+        state->levelNumber += forward ? 1 : -1;
     }
 }
 
@@ -411,7 +582,7 @@ bool act(PlayState* state, PlayAction action) {
             handleExitToMenu(state);
             return true;
         case restart:
-            makeCurrent(state, state->backupLevel);
+            restartLevel(state);
             return true;
         case store:
             saveState(state);
@@ -422,12 +593,16 @@ bool act(PlayState* state, PlayAction action) {
         case next:
             nextLevel(state);
             return true;
+        case takeBack:
+            return undoStep(state);
     }
     return false;
 }
 
 bool handleKeydown(PlayState* state, SDL_Scancode key) {
     switch (key) {
+        case SDL_SCANCODE_BACKSPACE:
+            return act(state, takeBack);  // with or without Ctrl
         case SDL_SCANCODE_LCTRL:
         case SDL_SCANCODE_RCTRL:
             state->ctrl = true;
@@ -443,7 +618,7 @@ bool handleKeydown(PlayState* state, SDL_Scancode key) {
             if (!state->ctrl) {
                 return false;
             }
-            makeCurrent(state, state->backupLevel);
+            restartLevel(state);
             return true;
         default:
             break;
@@ -506,7 +681,7 @@ int refuse(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, Level* li
 
 }  // namespace
 
-int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* filename) {
+int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font* smallFont, char* filename) {
     LoadLevelResult loaded = loadLevel(filename);
     switch (loaded.result) {
         case loadCannotOpen:
@@ -541,7 +716,13 @@ int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* 
     state.renderer = renderer;
     state.tiles = tiles;
     state.font = font;
+    state.smallFont = smallFont;
     state.filename = filename;
+    state.levelNumber = 1;
+    state.levelCount = 0;
+    for (const Level* counted = loaded.level; counted != nullptr; counted = counted->next) {
+        state.levelCount++;
+    }
     state.ctrl = false;
     state.unsaved = false;
 

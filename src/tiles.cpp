@@ -10,7 +10,7 @@ struct AtlasCell {
 // Where each picture lies in tiles.png, indexed by Tile.
 constexpr AtlasCell atlas[tileCount] = {
     {10, 6}, {11, 6}, {12, 6}, {7, 6}, {0, 4}, {3, 0}, {3, 1}, {12, 3}, {2, 0}, {2, 1}, {1, 0},
-    {1, 1},  {2, 2},  {4, 0},  {1, 2}, {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2},
+    {1, 1},  {2, 2},  {4, 0},  {1, 2}, {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2}, {6, 0},
 };
 
 // Pictures that fill their whole cell: copied without blending, which the
@@ -70,8 +70,12 @@ void renderTilesC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordin
     renderTiles(renderer, tiles, tile, pos1.x, pos1.y, pos2.x, pos2.y);
 }
 
-void renderFont(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int x, int y,
-                bool centeredX, bool centeredY) {
+namespace {
+
+// Draws `text` anchored at the pixel (anchorX, anchorY): its left (top) edge
+// there, or its middle when centred on that axis.
+void drawText(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int anchorX, int anchorY,
+              bool centeredX, bool centeredY) {
     if (text == nullptr || text[0] == '\0') {
         return;
     }
@@ -83,8 +87,6 @@ void renderFont(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const c
     }
     SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
     if (texture != nullptr) {
-        int anchorX = x * tileSize + tileSize / 2;
-        int anchorY = y * tileSize + tileSize / 2;
         SDL_Rect destination{centeredX ? anchorX - surface->w / 2 : anchorX,
                              centeredY ? anchorY - surface->h / 2 : anchorY, surface->w, surface->h};
         SDL_RenderCopy(renderer, texture, nullptr, &destination);
@@ -93,9 +95,84 @@ void renderFont(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const c
     SDL_FreeSurface(surface);
 }
 
+constexpr int rowGap = 12;  // between neighbours on the level row
+// A level name of 63 bytes with an ellipsis and its terminator.
+constexpr size_t fittedBytes = 128;
+const SDL_Color rowColor{255, 255, 255, 0};
+
+int textWidth(TTF_Font* font, const char* text) {
+    int width = 0;
+    if (text == nullptr || text[0] == '\0' || TTF_SizeUTF8(font, text, &width, nullptr) != 0) {
+        return 0;
+    }
+    return width;
+}
+
+}  // namespace
+
+void renderFont(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int x, int y,
+                bool centeredX, bool centeredY) {
+    drawText(renderer, font, color, text, x * tileSize + tileSize / 2, y * tileSize + tileSize / 2, centeredX,
+             centeredY);
+}
+
+void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont, int left, int right,
+                    const char* number, const char* name, const char* counters, const char* countersRoom) {
+    const int middleY = (gridRows - 1) * tileSize + tileSize / 2;
+    const int nameX = 10 * tileSize + tileSize / 2;
+    int numberWidth = textWidth(smallFont, number);
+    int countersWidth = textWidth(smallFont, counters);
+    int room = textWidth(smallFont, countersRoom);
+    room = room > countersWidth ? room : countersWidth;
+    drawText(renderer, smallFont, rowColor, number, left, middleY, false, true);
+    drawText(renderer, smallFont, rowColor, counters, right - countersWidth, middleY, false, true);
+    // The name stays centred, so it may reach as far on each side as the
+    // nearer neighbour allows.
+    int nameLeft = numberWidth > 0 ? left + numberWidth + rowGap : left;
+    int nameRight = room > 0 ? right - room - rowGap : right;
+    int half = nameX - nameLeft < nameRight - nameX ? nameX - nameLeft : nameRight - nameX;
+    char fitted[fittedBytes];
+    fitText(font, name != nullptr ? name : "", 2 * half, fitted, sizeof fitted);
+    drawText(renderer, font, rowColor, fitted, nameX, middleY, true, true);
+}
+
 void renderFontC(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, Coordinates pos,
                  bool centeredX, bool centeredY) {
     renderFont(renderer, font, color, text, pos.x, pos.y, centeredX, centeredY);
+}
+
+void fitText(TTF_Font* font, const char* text, int maxWidth, char* out, size_t outSize) {
+    static const char ellipsis[] = "\xE2\x80\xA6";
+    size_t length = SDL_strlen(text);
+    int width = 0;
+    if (outSize == 0) {
+        return;
+    }
+    if (TTF_SizeUTF8(font, text, &width, nullptr) == 0 && width <= maxWidth && length < outSize) {
+        SDL_memcpy(out, text, length + 1);
+        return;
+    }
+    // The longest cut that still fits with its ellipsis; blanks before the
+    // ellipsis are dropped.
+    out[0] = '\0';
+    for (size_t cut = length; cut > 0; cut--) {
+        if ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+            continue;  // inside a character
+        }
+        size_t kept = cut;
+        while (kept > 0 && text[kept - 1] == ' ') {
+            kept--;
+        }
+        if (kept == 0 || kept + sizeof ellipsis > outSize) {
+            continue;
+        }
+        SDL_memcpy(out, text, kept);
+        SDL_memcpy(out + kept, ellipsis, sizeof ellipsis);
+        if (TTF_SizeUTF8(font, out, &width, nullptr) == 0 && width <= maxWidth) {
+            return;
+        }
+    }
+    out[0] = '\0';
 }
 
 bool clickTile(int tileX, int tileY, int clickX, int clickY) {

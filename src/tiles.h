@@ -11,7 +11,7 @@ constexpr int gridColumns = 20;
 constexpr int gridRows = 12;
 
 // The pictures of the tileset. `deleteButton` is the delete button; the
-// plain word is reserved in C++.
+// plain word is reserved in C++. `undo` is the undo button.
 enum Tile {
     greenFloor = 0,
     greyFloor,
@@ -35,8 +35,9 @@ enum Tile {
     retry,
     selection,
     deleteButton,
+    undo,
 };
-constexpr int tileCount = 22;
+constexpr int tileCount = 23;
 
 // The direction of an arrow key or of W, A, S, D (by position), or -1.
 int keyDirection(SDL_Scancode key);
@@ -52,6 +53,19 @@ void renderFont(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const c
                 bool centeredX, bool centeredY);
 void renderFontC(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, Coordinates pos,
                  bool centeredX, bool centeredY);
+
+// Copies `text` into `out` (outSize bytes), cut at a character boundary and
+// ended with "…" when it is wider than maxWidth pixels in `font`.
+void fitText(TTF_Font* font, const char* text, int maxWidth, char* out, size_t outSize);
+
+// The level row along the bottom of the play screen and the editor. Between
+// the pixel columns `left` and `right` it draws, in white: `number` in
+// `smallFont` at the left end, `counters` in `smallFont` at the right end
+// (with room kept for the wider `countersRoom`), and `name` in `font` centred
+// on cell (10, 11), cut where it would run into either. Null or empty texts
+// take no room.
+void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont, int left, int right,
+                    const char* number, const char* name, const char* counters, const char* countersRoom);
 
 bool clickTile(int tileX, int tileY, int clickX, int clickY);
 bool clickTiles(int tileX1, int tileY1, int tileX2, int tileY2, int clickX, int clickY);

@@ -80,7 +80,7 @@ TEST_F(OutOfMemoryScreen, ThePlayScreenCannotStart) {
         failAllocation(k);
         press(SDL_SCANCODE_RETURN);
         quit();
-        EXPECT_EQ(playLevel(renderer, tiles, font, filename), 1) << k;
+        EXPECT_EQ(playLevel(renderer, tiles, font, smallFont, filename), 1) << k;
         EXPECT_TRUE(capture().pixels == expected.pixels) << k;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
@@ -88,7 +88,7 @@ TEST_F(OutOfMemoryScreen, ThePlayScreenCannotStart) {
     failAllocation(2);  // while reading
     press(SDL_SCANCODE_RETURN);
     quit();
-    EXPECT_EQ(playLevel(renderer, tiles, font, filename), 1);
+    EXPECT_EQ(playLevel(renderer, tiles, font, smallFont, filename), 1);
     EXPECT_TRUE(capture().pixels == expected.pixels);
 }
 
@@ -99,13 +99,15 @@ TEST_F(OutOfMemoryScreen, RestartAndSwitchKeepTheCurrentLevel) {
     Frame expected = boxFrame("Memóriafoglalási hiba", false);
     struct Case {
         const char* label;
-        long allocation;  // counted from the start of the screen: 6 to load, 2 for the first copy
+        // Counted from the start of the screen: 6 to load, 2 for the first
+        // copy, and for a restart 1 for the position it keeps for undo.
+        long allocation;
         SDL_Scancode key;
         bool ctrl;
     };
     const Case cases[] = {
-        {"restart, record", 9, SDL_SCANCODE_R, true},
-        {"restart, cells", 10, SDL_SCANCODE_R, true},
+        {"restart, record", 10, SDL_SCANCODE_R, true},
+        {"restart, cells", 11, SDL_SCANCODE_R, true},
         {"next level, record", 9, SDL_SCANCODE_PAGEUP, false},
         {"next level, cells", 10, SDL_SCANCODE_PAGEUP, false},
     };
@@ -120,14 +122,14 @@ TEST_F(OutOfMemoryScreen, RestartAndSwitchKeepTheCurrentLevel) {
         keyUp(SDL_SCANCODE_LCTRL);
         press(SDL_SCANCODE_ESCAPE);  // an alert ignores it; the screen would leave
         quit();
-        EXPECT_EQ(playLevel(renderer, tiles, font, filename), 0) << c.label;
+        EXPECT_EQ(playLevel(renderer, tiles, font, smallFont, filename), 0) << c.label;
         EXPECT_TRUE(capture().pixels == expected.pixels) << c.label;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
 
         // After the alert the same level plays on.
         std::strcpy(filename, "ket.txt");
-        press(SDL_SCANCODE_RIGHT);  // a walk first
-        failAllocation(c.allocation);
+        press(SDL_SCANCODE_RIGHT);  // a walk first, which takes a block for the history
+        failAllocation(c.allocation + 1);
         if (c.ctrl) {
             keyDown(SDL_SCANCODE_LCTRL);
         }
@@ -140,7 +142,7 @@ TEST_F(OutOfMemoryScreen, RestartAndSwitchKeepTheCurrentLevel) {
         press(SDL_SCANCODE_RIGHT);  // the crate onto the target: solved
         press(SDL_SCANCODE_RETURN);
         quit();
-        EXPECT_EQ(playLevel(renderer, tiles, font, filename), 0) << c.label;
+        EXPECT_EQ(playLevel(renderer, tiles, font, smallFont, filename), 0) << c.label;
         Frame frame = capture();
         // Level A (6 x 3) at column 7, row 4, solved and green.
         EXPECT_TRUE(cellShows(frame, 10, 5, {brownFloor, player})) << c.label;
@@ -159,7 +161,7 @@ TEST_F(OutOfMemoryScreen, TheEditorKeepsItsListWhenALevelCannotBeMade) {
         failAllocation(k);
         press(SDL_SCANCODE_RETURN);
         quit();
-        EXPECT_EQ(editLevel(renderer, tiles, font, filename), 0) << k;
+        EXPECT_EQ(editLevel(renderer, tiles, font, smallFont, filename), 0) << k;
         EXPECT_TRUE(capture().pixels == expected.pixels) << k;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         failAllocation(0);
@@ -173,7 +175,7 @@ TEST_F(OutOfMemoryScreen, TheEditorKeepsItsListWhenALevelCannotBeMade) {
         press(SDL_SCANCODE_RETURN);
         press(SDL_SCANCODE_ESCAPE);
         quit();
-        EXPECT_EQ(editLevel(renderer, tiles, font, filename), 1) << k;
+        EXPECT_EQ(editLevel(renderer, tiles, font, smallFont, filename), 1) << k;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         failAllocation(0);
     }
@@ -193,8 +195,62 @@ TEST_F(OutOfMemoryScreen, ARenameThatCannotBeStoredKeepsTheOldName) {
     press(SDL_SCANCODE_ESCAPE);
     quit();
     failAllocation(4);  // 3 to load the level, then the new name
-    EXPECT_EQ(editLevel(renderer, tiles, font, filename), 1);
+    EXPECT_EQ(editLevel(renderer, tiles, font, smallFont, filename), 1);
     EXPECT_EQ(readFile("egy.txt"), "; Régi\n#####\n#@$.#\n#####\n\n");
+}
+
+// Whatever allocation of the history fails, the moves and changes still
+// happen and undo never takes back the wrong thing: the position after two
+// steps and two undos is one the player actually passed through.
+TEST_F(OutOfMemoryScreen, UndoAfterAFailedStepIsNeverWrong) {
+    writeFile("egy.txt", "; A\n#######\n#@ $ .#\n#######\n");
+    const int startColumn = 8;  // "#@ $ .#" at column 7
+    for (long k = 1; k <= 16; k++) {
+        std::strcpy(filename, "egy.txt");
+        press(SDL_SCANCODE_RIGHT);
+        press(SDL_SCANCODE_RIGHT);  // a push
+        keyDown(SDL_SCANCODE_LCTRL);
+        press(SDL_SCANCODE_R);  // a restart, itself a step
+        keyUp(SDL_SCANCODE_LCTRL);
+        press(SDL_SCANCODE_RETURN);  // an alert, if the restart had none
+        press(SDL_SCANCODE_BACKSPACE);
+        press(SDL_SCANCODE_BACKSPACE);
+        quit();
+        failAllocation(k);
+        playLevel(renderer, tiles, font, smallFont, filename);
+        failAllocation(0);
+        Frame frame = capture();
+        bool boxShown = cellShows(frame, 0, 0, {greenFloor});
+        // Where the player may stand: start, after one step, after the push.
+        bool passed = false;
+        for (int column : {startColumn, startColumn + 1, startColumn + 2}) {
+            bool crateMoved = column == startColumn + 2;
+            passed = passed || (cellShows(frame, column, 5, {brownFloor, player}) &&
+                                cellShows(frame, crateMoved ? 11 : 10, 5, {brownFloor, crate}));
+        }
+        EXPECT_TRUE(boxShown || passed) << "allocation " << k;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+        // The editor: a placed cell and a rename, both taken back.
+        std::strcpy(filename, "egy.txt");
+        press(SDL_SCANCODE_4);
+        press(SDL_SCANCODE_RETURN);  // a crate at the top-left corner
+        press(SDL_SCANCODE_R);
+        typeText("x");
+        press(SDL_SCANCODE_RETURN);
+        press(SDL_SCANCODE_BACKSPACE);
+        press(SDL_SCANCODE_BACKSPACE);
+        quit();
+        failAllocation(k);
+        editLevel(renderer, tiles, font, smallFont, filename);
+        failAllocation(0);
+        frame = capture();
+        // 7 x 3 from column 7, row 4: the corner holds the wall or the crate.
+        EXPECT_TRUE(cellShows(frame, 0, 0, {greenFloor}) || cellShows(frame, 7, 4, {brownFloor, wall, selection}) ||
+                    cellShows(frame, 7, 4, {brownFloor, crate, selection}))
+            << "editor, allocation " << k;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
 }
 
 }  // namespace

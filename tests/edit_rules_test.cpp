@@ -61,9 +61,10 @@ class EditorLists : public ScreenTest {
   protected:
     void SetUp() override {
         ScreenTest::SetUp();
-        state = EditState{nullptr, nullptr, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font};
+        state = EditState{nullptr, nullptr, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font, smallFont, {}};
     }
     void TearDown() override {
+        dropHistory(&state.history);
         unloadLevel(state.firstLevel);
         ScreenTest::TearDown();
     }
@@ -217,6 +218,72 @@ TEST_F(EditorLists, RenamingWorksOnACopy) {
     quit();
     renameLevel(&state);
     EXPECT_STREQ(state.level->name, "uj nev");
+}
+
+// Every change is taken back in reverse order, each time with the links
+// checked both ways and the current level and cursor where it happened.
+TEST_F(EditorLists, UndoTakesBackEachChangeWhereItHappened) {
+    add(true, 5);
+    add(false, 3);
+    add(true, 4);  // 3 4 5, on "4"
+    state.edit = Coordinates{2, 0};
+    state.selection = 3;
+    modifyTile(&state);  // a crate
+    char* name = static_cast<char*>(std::malloc(3));
+    std::strcpy(name, "uj");
+    setName(&state, name);
+    state.level = state.firstLevel;
+    state.edit = Coordinates{1, 0};
+    removeCurrent(&state);  // "3"
+    state.level = state.firstLevel->next;
+    removeCurrent(&state);  // "5"
+    EXPECT_EQ(widths(), (std::vector<int>{4}));
+
+    struct Step {
+        const char* label;
+        std::vector<int> widths;
+        int current;  // width of the current level, 0 for none
+        Coordinates cursor;
+        const char* currentName;
+        char crateRow;  // cell (2, 0) of "4" in file characters
+    };
+    const Step steps[] = {
+        {"the last delete", {4, 5}, 5, {0, 0}, "Névtelen szint", '$'},
+        {"the first delete", {3, 4, 5}, 3, {1, 0}, "Névtelen szint", '$'},
+        {"the rename", {3, 4, 5}, 4, {2, 0}, "Névtelen szint", '$'},
+        {"the placed crate", {3, 4, 5}, 4, {2, 0}, "Névtelen szint", ' '},
+        {"the add after", {3, 5}, 3, {0, 0}, "Névtelen szint", 0},
+        {"the add before", {5}, 5, {0, 0}, "Névtelen szint", 0},
+        {"the first add", {}, 0, {0, 0}, nullptr, 0},
+    };
+    for (const Step& step : steps) {
+        ASSERT_TRUE(undoEdit(&state)) << step.label;
+        EXPECT_EQ(widths(), step.widths) << step.label;
+        EXPECT_EQ(state.level == nullptr ? 0 : state.level->size.x, step.current) << step.label;
+        EXPECT_EQ(state.edit.x, step.cursor.x) << step.label;
+        EXPECT_EQ(state.edit.y, step.cursor.y) << step.label;
+        if (step.currentName != nullptr) {
+            EXPECT_STREQ(state.level->name, step.currentName) << step.label;
+        }
+        for (const Level* level = state.firstLevel; level != nullptr; level = level->next) {
+            if (level->size.x == 4 && step.crateRow != 0) {
+                EXPECT_EQ(levelRows(level)[0][2], step.crateRow) << step.label;
+            }
+        }
+        EXPECT_TRUE(state.unsaved) << step.label;
+    }
+    EXPECT_FALSE(undoEdit(&state));
+    EXPECT_EQ(state.firstLevel, nullptr);
+
+    // A save starts the history afresh: nothing before it can be taken back.
+    add(true, 6);
+    state.filename = filename;
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_RETURN);
+    quit();
+    saveState(&state);
+    EXPECT_FALSE(undoEdit(&state));
+    EXPECT_EQ(widths(), (std::vector<int>{6}));
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ class EditScreen : public ScreenTest {
   protected:
     int edit(const char* name = "uj.txt") {
         std::strcpy(filename, name);
-        return editLevel(renderer, tiles, font, filename);
+        return editLevel(renderer, tiles, font, smallFont, filename);
     }
     void typeSize(const char* size) {
         typeText(size);
@@ -54,8 +54,9 @@ TEST_F(EditScreen, ANewFileOpensEmptyAndMostThingsDoNothing) {
     EXPECT_TRUE(cellShows(frame, 0, 1, {greyFloor, save}));
     EXPECT_TRUE(cellShows(frame, 1, 11, {greyFloor, add}));
     EXPECT_TRUE(cellShows(frame, 18, 11, {greyFloor, add}));
+    EXPECT_TRUE(cellShows(frame, 0, 9, {greyFloor, undo}));
     for (int y = 2; y <= 11; y++) {
-        EXPECT_TRUE(cellShows(frame, 0, y, {greyFloor})) << y;
+        EXPECT_TRUE(y == 9 || cellShows(frame, 0, y, {greyFloor})) << y;
     }
     EXPECT_TRUE(cellShows(frame, 19, 11, {greyFloor}));
     EXPECT_FALSE(fileExists("uj.txt"));
@@ -146,7 +147,7 @@ TEST_F(EditScreen, BuildsALevelByClicksAloneAndDrawsIt) {
     EXPECT_TRUE(cellShows(frame, 0, 6, {greyFloor, crateOnTarget}));
     EXPECT_TRUE(cellShows(frame, 0, 7, {greyFloor, target}));
     EXPECT_TRUE(cellShows(frame, 0, 8, {greyFloor, brownFloor}));
-    EXPECT_TRUE(cellShows(frame, 0, 9, {greyFloor}));
+    EXPECT_TRUE(cellShows(frame, 0, 9, {greyFloor, undo}));
     EXPECT_TRUE(cellShows(frame, 0, 10, {greyFloor, deleteButton}));
     EXPECT_TRUE(cellShows(frame, 0, 11, {greyFloor}));
     EXPECT_TRUE(cellShows(frame, 19, 11, {greyFloor}));
@@ -455,6 +456,48 @@ TEST_F(EditScreen, CtrlDoesNotStickAfterAClickThatOpensADialog) {
     }
 }
 
+// Backspace and the undo button take back a placed cell, a rename and a
+// delete; leaving still asks, on the safe side.
+TEST_F(EditScreen, UndoByKeyAndButtonAndTheLevelRow) {
+    writeFile("szintek.txt", "; A\n#####\n#@$.#\n#####\n\n; B\n###\n#@#\n###\n");
+    quit();
+    edit("szintek.txt");
+    Frame start = capture();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    press(SDL_SCANCODE_4);
+    press(SDL_SCANCODE_RETURN);  // a crate
+    press(SDL_SCANCODE_R);
+    typeText("x");
+    press(SDL_SCANCODE_RETURN);  // renamed
+    press(SDL_SCANCODE_DELETE);
+    press(SDL_SCANCODE_RETURN);  // deleted
+    press(SDL_SCANCODE_BACKSPACE);
+    click(0, 9);
+    keyDown(SDL_SCANCODE_RCTRL);
+    press(SDL_SCANCODE_BACKSPACE);
+    keyUp(SDL_SCANCODE_RCTRL);
+    press(SDL_SCANCODE_1);  // the palette as it was
+    quit();
+    EXPECT_EQ(edit("szintek.txt"), 0);
+    expectShows(start, "every change taken back");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    Frame question = boxFrame("Biztosan szeretnél mentés nélkül kilépni?", true);
+    press(SDL_SCANCODE_RETURN);
+    press(SDL_SCANCODE_BACKSPACE);
+    press(SDL_SCANCODE_ESCAPE);
+    quit();
+    EXPECT_EQ(edit("szintek.txt"), 0);
+    expectShows(question, "leaving asks after an undo");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    writeFile("hosszu.txt", "; " + std::string(63, 'W') + "\n#####\n#@$.#\n#####\n");
+    quit();
+    EXPECT_EQ(edit("hosszu.txt"), 0);
+    expectLevelRow(capture(), smallFont, 136, 1144, "1/1", nullptr, nullptr, 12, 300);
+}
+
 // A level made in the editor can be played and solved.
 TEST_F(EditScreen, ALevelMadeHereIsPlayedAndSolved) {
     press(SDL_SCANCODE_END);
@@ -479,7 +522,7 @@ TEST_F(EditScreen, ALevelMadeHereIsPlayedAndSolved) {
     press(SDL_SCANCODE_RIGHT);
     press(SDL_SCANCODE_RIGHT);
     quit();
-    EXPECT_EQ(playLevel(renderer, tiles, font, filename), 0);
+    EXPECT_EQ(playLevel(renderer, tiles, font, smallFont, filename), 0);
     expectShows(won, "solved on the play screen");
 }
 

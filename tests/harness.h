@@ -62,10 +62,18 @@ class ScreenTest : public ::testing::Test {
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* tiles = nullptr;
     TTF_Font* font = nullptr;
+    TTF_Font* smallFont = nullptr;  // the counters' size
     SDL_Surface* atlas = nullptr;
     std::string tempDir;
     std::string previousDir;
 };
+
+// Checks the level row of `frame`: white text in `smallFont` from pixel
+// `left` (the number) and ending at `right` (the counters, if any, with room
+// kept for `countersRoom`), and a name between them that keeps a gap of
+// `gap` pixels to both and reaches at least `minNameWidth` pixels.
+void expectLevelRow(const Frame& frame, TTF_Font* smallFont, int left, int right, const char* number,
+                    const char* counters, const char* countersRoom, int gap, int minNameWidth);
 
 // A temporary directory that is removed with everything in it.
 std::string makeTempDir();

@@ -200,4 +200,91 @@ TEST_F(PlayWin, ClosingTheWindowDuringTheWinAlertEndsTheScreen) {
     EXPECT_TRUE(played.state.finished);
 }
 
+// Undo on the play rules, by a script of actions: 0 to 3 move, R restarts, B
+// takes back, > and < switch level. Dialogs on the way are answered with
+// Return (the win alert, and OK to the store question).
+TEST_F(PlayWin, UndoTakesBackMovesPushesAndRestarts) {
+    const std::string twoCrates = "########\n#@ $ ..#\n#   $  #\n########\n";
+    const std::string oneStep = "#####\n#@$.#\n#####\n";
+    const std::string twoLevels = "; A\n" + twoCrates + "\n; B\n#####\n#@$.#\n#####\n";
+    struct Case {
+        const char* label;
+        std::string text;
+        const char* actions;
+        std::vector<std::string> board;  // the working copy with the player afterwards
+        int moves, pushes;
+        bool finished;
+        bool lastUndo;  // what the last B returned
+    };
+    const std::vector<std::string> start = {"########", "#@ $ ..#", "#   $  #", "########"};
+    const std::vector<std::string> walked = {"########", "# @$ ..#", "#   $  #", "########"};
+    const std::vector<std::string> pushed = {"########", "#  @$..#", "#   $  #", "########"};
+    const Case cases[] = {
+        {"a walk", twoCrates, "2B", start, 0, 0, false, true},
+        {"a push", twoCrates, "22B", walked, 1, 0, false, true},
+        {"a walk and a push", twoCrates, "22BB", start, 0, 0, false, true},
+        {"nothing to take back", twoCrates, "B", start, 0, 0, false, false},
+        {"more undos than steps", twoCrates, "2BB", start, 0, 0, false, false},
+        {"a refused move is no step", twoCrates, "20B", walked, 1, 0, false, true},
+        {"a refused push is no step", "#######\n#@ $$.#\n#######\n", "22B", {"#######", "#@ $$.#", "#######"}, 0, 0,
+         false, true},
+        {"a restart is a step", twoCrates, "22RB", pushed, 2, 1, false, true},
+        {"and the steps before it stay", twoCrates, "22RBB", walked, 1, 0, false, true},
+        {"steps after a restart", twoCrates, "22R22B", walked, 1, 0, false, true},
+        {"a second restart", twoCrates, "2R2RBBB", walked, 1, 0, false, true},
+        {"down and up", twoCrates, "31B", {"########", "#  $ ..#", "#@  $  #", "########"}, 1, 0, false, true},
+        {"across the win", oneStep, "2B", {"#####", "#@$.#", "#####"}, 0, 0, false, true},
+        {"the win itself", oneStep, "2", {"#####", "# @*#", "#####"}, 1, 1, true, false},
+        {"the history ends at a switch", twoLevels, "22>B", {"#####", "#@$.#", "#####"}, 0, 0, false, false},
+        {"and coming back starts afresh", twoLevels, "22><B", pushed, 0, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        Played played(c.text);
+        ASSERT_TRUE(played.ok) << c.label;
+        played.state.renderer = renderer;
+        played.state.tiles = tiles;
+        played.state.font = font;
+        for (int i = 0; i < 4; i++) {
+            press(SDL_SCANCODE_RETURN);
+        }
+        bool lastUndo = false;
+        for (const char* a = c.actions; *a != '\0'; a++) {
+            switch (*a) {
+                case 'R':
+                    restartLevel(&played.state);
+                    break;
+                case 'B':
+                    lastUndo = undoStep(&played.state);
+                    break;
+                case '>':
+                    nextLevel(&played.state);
+                    break;
+                case '<':
+                    prevLevel(&played.state);
+                    break;
+                default:
+                    processMovement(*a - '0', &played.state);
+            }
+        }
+        EXPECT_EQ(played.board(), c.board) << c.label;
+        EXPECT_EQ(played.state.moves, c.moves) << c.label;
+        EXPECT_EQ(played.state.pushes, c.pushes) << c.label;
+        EXPECT_EQ(played.state.finished, c.finished) << c.label;
+        EXPECT_EQ(lastUndo, c.lastUndo) << c.label;
+        if (lastUndo) {
+            EXPECT_TRUE(played.state.edited && played.state.unsaved) << c.label;
+        }
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    // Taking back the winning push leaves the solved position stored.
+    Played won(oneStep);
+    won.state.renderer = renderer;
+    won.state.tiles = tiles;
+    won.state.font = font;
+    press(SDL_SCANCODE_RETURN);
+    processMovement(2, &won.state);
+    EXPECT_TRUE(undoStep(&won.state));
+    EXPECT_EQ(levelRows(won.list)[1], "# @*#");
+}
+
 }  // namespace

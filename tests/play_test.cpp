@@ -25,7 +25,7 @@ class PlayScreen : public ScreenTest {
   protected:
     int play(const char* name = "szintek.txt") {
         std::strcpy(filename, name);
-        return playLevel(renderer, tiles, font, filename);
+        return playLevel(renderer, tiles, font, smallFont, filename);
     }
 
     char filename[64] = {};
@@ -118,11 +118,11 @@ TEST_F(PlayScreen, DrawsTheLevelCentredWithButtonsAndName) {
     const struct {
         int y;
         Tile picture;
-    } buttons[] = {{0, home}, {1, retry}, {2, save}, {6, up}, {7, left}, {8, right}, {9, down}};
+    } buttons[] = {{0, home}, {1, retry}, {2, save}, {3, undo}, {6, up}, {7, left}, {8, right}, {9, down}};
     for (const auto& button : buttons) {
         EXPECT_TRUE(cellShows(frame, 0, button.y, {greyFloor, button.picture})) << button.y;
     }
-    for (int y : {3, 4, 5, 10}) {
+    for (int y : {4, 5, 10}) {
         EXPECT_TRUE(cellShows(frame, 0, y, {greyFloor}));
     }
     EXPECT_TRUE(cellShows(frame, 0, 11, {greyFloor})) << "no previous level";
@@ -131,7 +131,16 @@ TEST_F(PlayScreen, DrawsTheLevelCentredWithButtonsAndName) {
     int w = 0, h = 0;
     TTF_SizeUTF8(font, "Első", &w, &h);
     EXPECT_GT(countColor(frame, SDL_Rect{672 - w / 2, 736 - h / 2, w, h}, 255, 255, 255, 0), 50);
-    EXPECT_EQ(countColor(frame, SDL_Rect{0, 704, 672 - w / 2, 64}, 255, 255, 255, 0), 0);
+    // The level's number after the left arrow, the counters before the right
+    // one, in the small size, and nothing white between them and the name.
+    int nw = 0, cw = 0;
+    TTF_SizeUTF8(smallFont, "1/2", &nw, &h);
+    TTF_SizeUTF8(smallFont, "Lépés: 0  Tolás: 0", &cw, &h);
+    EXPECT_GT(countColor(frame, SDL_Rect{72, 704, nw, 64}, 255, 255, 255, 0), 20);
+    EXPECT_EQ(countColor(frame, SDL_Rect{0, 704, 72, 64}, 255, 255, 255, 0), 0);
+    EXPECT_EQ(countColor(frame, SDL_Rect{72 + nw, 704, 672 - w / 2 - 72 - nw, 64}, 255, 255, 255, 0), 0);
+    EXPECT_GT(countColor(frame, SDL_Rect{1208 - cw, 704, cw, 64}, 255, 255, 255, 0), 40);
+    EXPECT_EQ(countColor(frame, SDL_Rect{672 + w / 2 + 1, 704, 1208 - cw - 672 - w / 2 - 1, 64}, 255, 255, 255, 0), 0);
 }
 
 TEST_F(PlayScreen, LevelSizesArePlacedByIntegerHalves) {
@@ -354,6 +363,45 @@ TEST_F(PlayScreen, CtrlDoesNotStickAfterAClickThatOpensADialog) {
         EXPECT_TRUE(cellShows(capture(), c.playerColumn, 5, {brownFloor, player})) << c.label;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
+}
+
+// Backspace (Ctrl or not) and the undo button take back moves and pushes,
+// and the counters count back with them.
+TEST_F(PlayScreen, UndoByKeyAndButtonAndTheLevelRow) {
+    writeFile("szintek.txt", twoLevels);
+    quit();
+    play();
+    Frame start = capture();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    press(SDL_SCANCODE_RIGHT);
+    press(SDL_SCANCODE_RIGHT);  // a push
+    keyDown(SDL_SCANCODE_LCTRL);
+    press(SDL_SCANCODE_BACKSPACE);
+    keyUp(SDL_SCANCODE_LCTRL);
+    click(0, 3);
+    quit();
+    EXPECT_EQ(play(), 0);
+    expectShows(start, "back at the start, counters at 0");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    // Undone moves still count as changes: leaving asks.
+    Frame question = boxFrame("Biztosan szeretnél mentés nélkül kilépni?", true);
+    press(SDL_SCANCODE_RIGHT);
+    press(SDL_SCANCODE_BACKSPACE);
+    press(SDL_SCANCODE_ESCAPE);
+    quit();
+    EXPECT_EQ(play(), 0);
+    expectShows(question, "leaving asks after an undo");
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    // A name of 63 bytes is cut to fit between the number and the counters.
+    writeFile("hosszu.txt", "; " + std::string(63, 'W') + "\n######\n#@ $.#\n######\n\n; B\n#####\n#@$.#\n#####\n");
+    press(SDL_SCANCODE_RIGHT);
+    press(SDL_SCANCODE_LEFT);
+    quit();
+    EXPECT_EQ(play("hosszu.txt"), 0);
+    expectLevelRow(capture(), smallFont, 72, 1208, "1/2", "Lépés: 2  Tolás: 0", "Lépés: 8888  Tolás: 8888", 12, 300);
 }
 
 TEST_F(PlayScreen, NavigationCellsActEvenWithoutArrows) {

@@ -149,7 +149,7 @@ TEST_F(Soak, MainMenu) {
 }
 
 TEST_F(Soak, PlayScreen) {
-    soak([&] { playLevel(renderer, tiles, font, filename); });
+    soak([&] { playLevel(renderer, tiles, font, smallFont, filename); });
 }
 
 TEST_F(Soak, TextInput) {
@@ -194,7 +194,8 @@ TEST_F(Soak, Editor) {
             unloadLevel(loaded.level);
             loaded.level = nullptr;
         }
-        EditState state{loaded.level, loaded.level, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font};
+        EditState state{loaded.level, loaded.level, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font,
+                        smallFont,    {}};
         render(&state);
         SDL_Event event;
         while (state.result == -1 && SDL_WaitEvent(&event) != 0) {
@@ -204,6 +205,7 @@ TEST_F(Soak, Editor) {
                 render(&state);
             }
         }
+        dropHistory(&state.history);
         unloadLevel(state.firstLevel);
     });
 }

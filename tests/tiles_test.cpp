@@ -35,7 +35,8 @@ TEST_F(TilesScreen, AtlasHoldsEveryPictureAndNothingElse) {
     ASSERT_GE(atlas->w, 832);
     ASSERT_GE(atlas->h, 448);
     const int used[][2] = {{10, 6}, {11, 6}, {12, 6}, {7, 6}, {0, 4}, {3, 0}, {3, 1}, {12, 3}, {2, 0}, {2, 1}, {1, 0},
-                           {1, 1},  {2, 2},  {4, 0},  {1, 2}, {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2}};
+                           {1, 1},  {2, 2},  {4, 0},  {1, 2}, {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2},
+                           {6, 0}};
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(atlas, SDL_PIXELFORMAT_ARGB8888, 0);
     ASSERT_NE(argb, nullptr);
     for (int column = 0; column < 13; column++) {
@@ -67,7 +68,7 @@ TEST_F(TilesScreen, RectanglesCoverCornersInclusiveAndEmptyRectanglesDrawNothing
     renderTiles(renderer, tiles, greyFloor, 0, 0, 19, 11);
     renderTiles(renderer, tiles, wall, 5, 5, 4, 6);  // x1 > x2: nothing
     renderTilesC(renderer, tiles, brownFloor, Coordinates{2, 3}, Coordinates{4, 4});
-    renderTile(renderer, tiles, static_cast<Tile>(22), 10, 10);
+    renderTile(renderer, tiles, static_cast<Tile>(tileCount), 10, 10);
     renderTile(renderer, tiles, static_cast<Tile>(-1), 11, 10);
     renderTileC(renderer, tiles, player, Coordinates{19, 11});
     renderTile(renderer, tiles, wall, 20, 3);  // outside the window: clipped
