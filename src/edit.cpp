@@ -608,7 +608,7 @@ void drawButtons(EditState* state, Shown shown) {
 void render(EditState* state) {
     SDL_Renderer* renderer = state->renderer;
     SDL_Texture* tiles = state->tiles;
-    SDL_RenderClear(renderer);
+    clearFrame(renderer);
     renderTiles(renderer, tiles, greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
     drawButtons(state, always);
     const Level* level = state->level;
@@ -648,7 +648,7 @@ void render(EditState* state) {
         }
         drawButtons(state, withLevel);
     }
-    SDL_RenderPresent(renderer);
+    presentFrame(renderer);
 }
 
 bool handleKeydown(EditState* state, SDL_Scancode key) {
@@ -792,7 +792,7 @@ int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
                     renderer,     tiles,        font,   smallFont, {}};
     render(&state);
     SDL_Event event;
-    while (SDL_WaitEvent(&event) != 0) {
+    while (waitEvent(renderer, &event) != 0) {
         bool redraw = handleEvent(event, &state);
         if (state.result != -1) {
             dropHistory(&state.history);

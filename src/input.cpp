@@ -92,7 +92,7 @@ const InputButton inputButtons[] = {
 
 void renderInput(InputState* state) {
     SDL_Renderer* renderer = state->renderer;
-    SDL_RenderClear(renderer);
+    clearFrame(renderer);
     renderTiles(renderer, state->tiles, greenFloor, 0, 0, gridColumns - 1, gridRows - 1);
     char labels[keyCount][labelBytes];
     keyLabels(state->upperCase, labels);
@@ -112,7 +112,7 @@ void renderInput(InputState* state) {
     renderTile(renderer, state->tiles, wall, 1, 3);
     renderTile(renderer, state->tiles, wall, 15, 3);
     renderFont(renderer, state->font, white, state->enteredText, 2, 3, false, true);
-    SDL_RenderPresent(renderer);
+    presentFrame(renderer);
 }
 
 // A character that would not fit whole is left out, so the text never
@@ -281,7 +281,7 @@ const BoxButton dialogButtons[] = {{5, 8, "OK", 6, dialogOk}, {11, 14, "Mégse",
 template <size_t count>
 int runBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText,
            const BoxButton (&buttons)[count], bool escapeCancels) {
-    SDL_RenderClear(renderer);
+    clearFrame(renderer);
     renderTiles(renderer, tiles, greenFloor, 0, 0, gridColumns - 1, gridRows - 1);
     renderTiles(renderer, tiles, greyFloor, 1, 1, 18, 3);
     renderTiles(renderer, tiles, wall, 1, 1, 18, 1);
@@ -293,10 +293,10 @@ int runBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const cha
         drawButton(renderer, tiles, button.x1, button.x2, boxButtonRow);
         renderFont(renderer, font, labelColor, button.label, button.labelX, boxButtonRow, false, true);
     }
-    SDL_RenderPresent(renderer);
+    presentFrame(renderer);
 
     SDL_Event event;
-    while (SDL_WaitEvent(&event) != 0) {
+    while (waitEvent(renderer, &event) != 0) {
         switch (event.type) {
             case SDL_QUIT:
                 return dialogClosed;
@@ -330,7 +330,7 @@ int textInput(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const 
     InputState state{promptText, enteredText, maxLength, false, -1, renderer, tiles, font};
     renderInput(&state);
     SDL_Event event;
-    while (SDL_WaitEvent(&event) != 0) {
+    while (waitEvent(renderer, &event) != 0) {
         bool redraw = handleEvent(event, &state);
         if (state.result != -1) {
             return state.result;

@@ -34,6 +34,25 @@ bool visibleOrRequested() {
     return requested != nullptr && SDL_strcasecmp(requested, driver) == 0;
 }
 
+// A frame of 1280 x 768 when the desktop's usable area has room for it and
+// the window's frame; else the largest size of the same shape that fits.
+void fitToDesktop(SDL_Window* window) {
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window), &usable) != 0) {
+        return;
+    }
+    int top = 0, left = 0, bottom = 0, right = 0;
+    SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right);
+    int roomW = usable.w - left - right;
+    int roomH = usable.h - top - bottom;
+    if (roomW >= frameWidth && roomH >= frameHeight) {
+        return;
+    }
+    SDL_Rect fitted = fitFrame(roomW, roomH);
+    SDL_SetWindowSize(window, fitted.w, fitted.h);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
 // The window is never destroyed by hand: SDL_Quit takes it down with the
 // renderer returned here.
 SDL_Renderer* initSDL() {
@@ -47,11 +66,14 @@ SDL_Renderer* initSDL() {
     if (!visibleOrRequested()) {
         return nullptr;
     }
-    SDL_Window* window = SDL_CreateWindow("Boxtolo", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                          gridColumns * tileSize, gridRows * tileSize, 0);
+    // Resizable: the frame is shown scaled to whatever size the window has.
+    SDL_Window* window = SDL_CreateWindow("Boxtolo", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, frameWidth,
+                                          frameHeight, SDL_WINDOW_RESIZABLE);
     if (window == nullptr) {
         return nullptr;
     }
+    SDL_SetWindowMinimumSize(window, frameWidth / 4, frameHeight / 4);
+    fitToDesktop(window);
     return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
 }
 
@@ -89,6 +111,9 @@ int main(int, char**) {
     if (smallFont == nullptr) {
         return startupFailure("ERROR: Couldn't open font", 3, renderer);
     }
+    if (!openDisplay(renderer, tiles)) {
+        return startupFailure("ERROR: Couldn't initialize SDL", 1, renderer);
+    }
     char filename[nameBufferSize];
     filename[0] = '\0';
 
@@ -102,6 +127,7 @@ int main(int, char**) {
         }
     } while (result != 0);
 
+    closeDisplay(renderer);
     SDL_DestroyTexture(tiles);
     TTF_CloseFont(smallFont);
     TTF_CloseFont(font);

@@ -66,7 +66,7 @@ bool same(Coordinates a, Coordinates b) {
 void renderMenu(MenuState* state) {
     SDL_Renderer* renderer = state->renderer;
     SDL_Texture* tiles = state->tiles;
-    SDL_RenderClear(renderer);
+    clearFrame(renderer);
     renderTiles(renderer, tiles, greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
     renderTiles(renderer, tiles, brownFloor, 1, 1, 6, 10);
     renderTiles(renderer, tiles, wall, 1, 1, 1, 10);
@@ -91,7 +91,7 @@ void renderMenu(MenuState* state) {
     for (const Label& label : labels) {
         renderFontC(renderer, state->font, white, label.text, label.cell, false, true);
     }
-    SDL_RenderPresent(renderer);
+    presentFrame(renderer);
 }
 
 // Asks for the file name; a confirmed name chooses `chosen`.
@@ -184,7 +184,7 @@ int mainMenu(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* f
     MenuState state{crateStart, playerStart, filename, -1, renderer, tiles, font};
     renderMenu(&state);
     SDL_Event event;
-    while (SDL_WaitEvent(&event) != 0) {
+    while (waitEvent(renderer, &event) != 0) {
         bool redraw = handleEvent(event, &state);
         if (state.result != -1) {
             return state.result;

@@ -441,7 +441,7 @@ void render(PlayState* state) {
     SDL_Renderer* renderer = state->renderer;
     SDL_Texture* tiles = state->tiles;
     const Level* level = state->level;
-    SDL_RenderClear(renderer);
+    clearFrame(renderer);
     renderTiles(renderer, tiles, state->finished ? greenFloor : greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
     int startX = (maxLevelWidth - level->size.x) / 2 + 1;
     int startY = (maxLevelHeight - level->size.y) / 2;
@@ -468,7 +468,7 @@ void render(PlayState* state) {
     if (level->next != nullptr) {
         drawButtons(state, withNext);
     }
-    SDL_RenderPresent(renderer);
+    presentFrame(renderer);
 }
 
 // Restart and level switching keep the current level when memory runs out.
@@ -728,7 +728,7 @@ int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
 
     render(&state);
     SDL_Event event;
-    while (SDL_WaitEvent(&event) != 0) {
+    while (waitEvent(renderer, &event) != 0) {
         bool redraw = handleEvent(event, &state);
         if (state.result != -1) {
             unloadLevel(state.firstLevel);

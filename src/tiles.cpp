@@ -1,5 +1,7 @@
 #include "tiles.h"
 
+#include <cstdint>
+
 namespace {
 
 struct AtlasCell {
@@ -9,21 +11,672 @@ struct AtlasCell {
 
 // Where each picture lies in tiles.png, indexed by Tile.
 constexpr AtlasCell atlas[tileCount] = {
-    {10, 6}, {11, 6}, {12, 6}, {7, 6}, {0, 4}, {3, 0}, {3, 1}, {12, 3}, {2, 0}, {2, 1}, {1, 0},
-    {1, 1},  {2, 2},  {4, 0},  {1, 2}, {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2}, {6, 0},
+    {10, 6}, {11, 6}, {12, 6}, {7, 6}, {0, 4}, {3, 0}, {3, 1}, {12, 3}, {2, 0}, {2, 1}, {1, 0}, {1, 1},
+    {2, 2},  {4, 0},  {1, 2},  {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2}, {6, 0},
 };
 
 // Pictures that fill their whole cell: copied without blending, which the
 // software renderer does several times faster. Floors and walls are most of
 // every frame.
-bool opaquePicture(Tile tile) {
-    return tile == greenFloor || tile == greyFloor || tile == brownFloor || tile == wall;
+constexpr Tile opaqueTiles[] = {greenFloor, greyFloor, brownFloor, wall};
+constexpr int opaqueCount = 4;
+
+// The index of an opaque picture in opaqueTiles, or -1.
+int opaqueIndex(int tile) {
+    for (int i = 0; i < opaqueCount; i++) {
+        if (opaqueTiles[i] == tile) {
+            return i;
+        }
+    }
+    return -1;
 }
 
-SDL_Rect toSourceRect(Tile tile) {
+// Tile values outside the enumeration draw the picture at column 0, row 0;
+// they are kept as tileCount.
+int normalTile(Tile tile) {
     int index = static_cast<int>(tile);
-    AtlasCell cell = (index >= 0 && index < tileCount) ? atlas[index] : AtlasCell{0, 0};
+    return (index >= 0 && index < tileCount) ? index : tileCount;
+}
+
+SDL_Rect toSourceRect(int tile) {
+    AtlasCell cell = tile < tileCount ? atlas[tile] : AtlasCell{0, 0};
     return SDL_Rect{cell.column * tileSize, cell.row * tileSize, tileSize, tileSize};
+}
+
+// --- the display: frames recorded, and redrawn where they changed ---------
+
+constexpr int cellCount = gridColumns * gridRows;
+// Layers of one cell that a frame keeps apart; a cell with more is redrawn
+// every frame.
+constexpr int maxCellLayers = 8;
+// Texts kept as textures; stale ones beyond this many are reused.
+constexpr int keptTexts = 256;
+constexpr int firstOpCapacity = 1024;
+const char* const displayKey = "boxtolo-display";
+
+// One text as a texture, kept until no frame draws it any more.
+struct TextEntry {
+    uint64_t hash;
+    TTF_Font* font;
+    uint32_t rgb;
+    char* text;  // SDL_malloc'd copy
+    SDL_Texture* texture;
+    int w, h;
+    uint32_t id;         // never reused while the display lives
+    uint64_t lastFrame;  // the frame that drew it last
+};
+
+// One drawing call of a frame: a picture in a cell or a text at a place.
+struct Op {
+    int tile;  // the picture, or -1 for a text
+    int text;  // index into the display's texts
+    SDL_Rect to;
+};
+
+// What one cell of a frame shows, bottom layer first. A picture that fills
+// the cell starts the list afresh, since nothing under it shows.
+struct CellLayers {
+    int count;  // above maxCellLayers: too many to keep apart
+    uint64_t key[maxCellLayers];
+    int op[maxCellLayers];
+};
+
+struct Display {
+    SDL_Window* window;
+    SDL_Renderer* renderer;
+    SDL_Texture* atlas;     // the tileset as loaded, borrowed: pictures are blended from it
+    SDL_Texture* opaque;    // the tileset in the window's format, for opaque copies
+    SDL_Texture* composed;  // each picture over each opaque one, made once
+    Uint32 format;          // the window's pixel format
+    TextEntry* texts;
+    int textCount;
+    int textCapacity;
+    uint32_t nextTextId;
+    Op* ops;  // the frame being drawn, or the last one shown
+    int opCount;
+    int opCapacity;
+    CellLayers cells[2][cellCount];
+    int drawing;        // which of cells[] the current frame fills
+    bool shownValid;    // the window (or canvas) shows cells[1 - drawing]
+    SDL_Color clearColor;
+    uint64_t frame;
+    // A window of any other size than the frame's shows it scaled.
+    bool scaled;
+    SDL_Rect shown;           // where the frame lies in the window
+    SDL_Texture* canvas;      // the frame, drawn here when scaled
+    SDL_Texture* output;      // the scaled frame, shown.w x shown.h
+    Uint32* framePixels;      // the canvas read back, frameWidth x frameHeight
+    Uint32* scaledPixels;     // shown.w x shown.h
+    int* sourceX;             // per output column: the left source column
+    int* weightX;             // 0 to 256: the right one's share
+    int* sourceY;
+    int* weightY;
+    int firstOutX[frameWidth];  // the output columns that read each source column
+    int lastOutX[frameWidth];
+    int firstOutY[frameHeight];
+    int lastOutY[frameHeight];
+    SDL_Color barColor;
+    // The last few names fitted to the level row, which costs many measures.
+    struct Fitted {
+        TTF_Font* font;
+        int width;
+        char text[72];
+        char fitted[80];
+    } fits[8];
+    int nextFit;
+};
+
+Display* displayOf(SDL_Renderer* renderer) {
+    SDL_Window* window = SDL_RenderGetWindow(renderer);
+    return window != nullptr ? static_cast<Display*>(SDL_GetWindowData(window, displayKey)) : nullptr;
+}
+
+uint64_t hashText(TTF_Font* font, uint32_t rgb, const char* text) {
+    uint64_t hash = 1469598103934665603ull ^ reinterpret_cast<uintptr_t>(font) ^ (static_cast<uint64_t>(rgb) << 32);
+    for (const char* p = text; *p != '\0'; p++) {
+        hash = (hash ^ static_cast<unsigned char>(*p)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+SDL_Texture* makeTextTexture(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int* w,
+                             int* h) {
+    // Callers leave alpha at 0; the text must still come out opaque.
+    color.a = SDL_ALPHA_OPAQUE;
+    SDL_Surface* surface = TTF_RenderUTF8_Solid(font, text, color);
+    if (surface == nullptr) {
+        return nullptr;
+    }
+    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
+    *w = surface->w;
+    *h = surface->h;
+    SDL_FreeSurface(surface);
+    return texture;
+}
+
+// The kept texture of a text, made if need be; -1 when it cannot be made.
+int keptText(Display* d, TTF_Font* font, SDL_Color color, const char* text) {
+    uint32_t rgb = (static_cast<uint32_t>(color.r) << 16) | (static_cast<uint32_t>(color.g) << 8) | color.b;
+    uint64_t hash = hashText(font, rgb, text);
+    int reuse = -1;
+    for (int i = 0; i < d->textCount; i++) {
+        TextEntry& e = d->texts[i];
+        if (e.hash == hash && e.font == font && e.rgb == rgb && SDL_strcmp(e.text, text) == 0) {
+            e.lastFrame = d->frame;
+            return i;
+        }
+        // Only a text that neither this frame nor the one shown draws may go.
+        if (e.lastFrame + 1 < d->frame && (reuse < 0 || e.lastFrame < d->texts[reuse].lastFrame)) {
+            reuse = i;
+        }
+    }
+    if (reuse < 0 || d->textCount < keptTexts) {
+        if (d->textCount == d->textCapacity) {
+            int capacity = d->textCapacity * 2;
+            void* grown = SDL_realloc(d->texts, sizeof(TextEntry) * static_cast<size_t>(capacity));
+            if (grown == nullptr) {
+                return -1;
+            }
+            d->texts = static_cast<TextEntry*>(grown);
+            d->textCapacity = capacity;
+        }
+        reuse = d->textCount++;
+        d->texts[reuse] = TextEntry{};
+    } else {
+        SDL_DestroyTexture(d->texts[reuse].texture);
+        SDL_free(d->texts[reuse].text);
+        d->texts[reuse] = TextEntry{};
+    }
+    TextEntry& e = d->texts[reuse];
+    size_t length = SDL_strlen(text);
+    e.text = static_cast<char*>(SDL_malloc(length + 1));
+    e.texture = e.text != nullptr ? makeTextTexture(d->renderer, font, color, text, &e.w, &e.h) : nullptr;
+    if (e.texture == nullptr) {
+        SDL_free(e.text);
+        e = TextEntry{};
+        e.lastFrame = 0;
+        return -1;
+    }
+    SDL_memcpy(e.text, text, length + 1);
+    e.hash = hash;
+    e.font = font;
+    e.rgb = rgb;
+    e.id = d->nextTextId++;
+    e.lastFrame = d->frame;
+    return reuse;
+}
+
+bool addOp(Display* d, const Op& op) {
+    if (d->opCount == d->opCapacity) {
+        int capacity = d->opCapacity * 2;
+        void* grown = SDL_realloc(d->ops, sizeof(Op) * static_cast<size_t>(capacity));
+        if (grown == nullptr) {
+            return false;
+        }
+        d->ops = static_cast<Op*>(grown);
+        d->opCapacity = capacity;
+    }
+    d->ops[d->opCount++] = op;
+    return true;
+}
+
+void addLayer(CellLayers& cell, uint64_t key, int op) {
+    if (cell.count < maxCellLayers) {
+        cell.key[cell.count] = key;
+        cell.op[cell.count] = op;
+    }
+    cell.count++;
+}
+
+void recordTile(Display* d, int tile, int x, int y) {
+    if (x < 0 || y < 0 || x >= gridColumns || y >= gridRows) {
+        return;  // outside the window: clipped
+    }
+    if (!addOp(d, Op{tile, -1, SDL_Rect{x * tileSize, y * tileSize, tileSize, tileSize}})) {
+        return;
+    }
+    CellLayers& cell = d->cells[d->drawing][y * gridColumns + x];
+    if (opaqueIndex(tile) >= 0) {
+        cell.count = 0;
+    }
+    addLayer(cell, static_cast<uint64_t>(tile) + 1, d->opCount - 1);
+}
+
+void recordText(Display* d, int text, SDL_Rect to) {
+    if (!addOp(d, Op{-1, text, to})) {
+        return;
+    }
+    uint64_t key = (1ull << 63) | (static_cast<uint64_t>(d->texts[text].id & 0x7FFFFFFF) << 32) |
+                   (static_cast<uint64_t>(static_cast<uint16_t>(to.x)) << 16) | static_cast<uint16_t>(to.y);
+    int x1 = to.x < 0 ? 0 : to.x / tileSize;
+    int y1 = to.y < 0 ? 0 : to.y / tileSize;
+    int x2 = (to.x + to.w - 1) / tileSize;
+    int y2 = (to.y + to.h - 1) / tileSize;
+    for (int y = y1; y <= y2 && y < gridRows; y++) {
+        for (int x = x1; x <= x2 && x < gridColumns; x++) {
+            addLayer(d->cells[d->drawing][y * gridColumns + x], key, d->opCount - 1);
+        }
+    }
+}
+
+bool sameLayers(const CellLayers& a, const CellLayers& b) {
+    if (a.count != b.count || a.count > maxCellLayers) {
+        return false;
+    }
+    for (int i = 0; i < a.count; i++) {
+        if (a.key[i] != b.key[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool touches(const SDL_Rect& to, const SDL_Rect& cell) {
+    SDL_Rect common;
+    return SDL_IntersectRect(&to, &cell, &common) == SDL_TRUE;
+}
+
+// Draws one layer of a cell, the part of it inside the cell only.
+void drawLayer(Display* d, const Op& op, const SDL_Rect& cell) {
+    if (op.tile >= 0) {
+        SDL_Rect source = toSourceRect(op.tile);
+        SDL_SetTextureBlendMode(d->atlas, opaqueIndex(op.tile) >= 0 ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+        SDL_RenderCopy(d->renderer, d->atlas, &source, &cell);
+        return;
+    }
+    SDL_Rect part;
+    if (SDL_IntersectRect(&op.to, &cell, &part) != SDL_TRUE) {
+        return;
+    }
+    SDL_Rect source{part.x - op.to.x, part.y - op.to.y, part.w, part.h};
+    SDL_RenderCopy(d->renderer, d->texts[op.text].texture, &source, &part);
+}
+
+// Draws a cell of the frame from its layers: the bottom picture from the
+// opaque or the composed tileset when it fills the cell, everything above it
+// blended as the plain way would.
+void drawCell(Display* d, int index) {
+    const CellLayers& cell = d->cells[d->drawing][index];
+    SDL_Rect to{(index % gridColumns) * tileSize, (index / gridColumns) * tileSize, tileSize, tileSize};
+    if (cell.count > maxCellLayers) {
+        // More layers than are kept apart: every call that touches the cell.
+        SDL_SetRenderDrawBlendMode(d->renderer, SDL_BLENDMODE_NONE);
+        SDL_SetRenderDrawColor(d->renderer, d->clearColor.r, d->clearColor.g, d->clearColor.b, d->clearColor.a);
+        SDL_RenderFillRect(d->renderer, &to);
+        for (int i = 0; i < d->opCount; i++) {
+            if (touches(d->ops[i].to, to)) {
+                drawLayer(d, d->ops[i], to);
+            }
+        }
+        return;
+    }
+    const int* ops = cell.op;
+    int count = cell.count;
+    int next = 0;
+    const Op* bottom = count > 0 ? &d->ops[ops[0]] : nullptr;
+    int base = bottom != nullptr && bottom->tile >= 0 ? opaqueIndex(bottom->tile) : -1;
+    if (base >= 0) {
+        const Op* over = count > 1 ? &d->ops[ops[1]] : nullptr;
+        if (over != nullptr && over->tile >= 0 && over->tile < tileCount && opaqueIndex(over->tile) < 0) {
+            SDL_Rect source{over->tile * tileSize, base * tileSize, tileSize, tileSize};
+            SDL_RenderCopy(d->renderer, d->composed, &source, &to);
+            next = 2;
+        } else {
+            SDL_Rect source = toSourceRect(bottom->tile);
+            SDL_RenderCopy(d->renderer, d->opaque, &source, &to);
+            next = 1;
+        }
+    } else {
+        SDL_SetRenderDrawBlendMode(d->renderer, SDL_BLENDMODE_NONE);
+        SDL_SetRenderDrawColor(d->renderer, d->clearColor.r, d->clearColor.g, d->clearColor.b, d->clearColor.a);
+        SDL_RenderFillRect(d->renderer, &to);
+    }
+    for (int i = next; i < count; i++) {
+        drawLayer(d, d->ops[ops[i]], to);
+    }
+}
+
+// --- scaling ----------------------------------------------------------------
+
+// The source column (row) an output column (row) starts from, and the share
+// of the next one in 256ths: linear between pixel centres, or plain
+// repetition at whole multiples, which stays crisp.
+void scaleAxis(int sourceSize, int outSize, int* source, int* weight, int* firstOut, int* lastOut) {
+    bool whole = outSize % sourceSize == 0;
+    for (int o = 0; o < outSize; o++) {
+        if (whole) {
+            source[o] = o / (outSize / sourceSize);
+            weight[o] = 0;
+            continue;
+        }
+        // (o + 0.5) * sourceSize / outSize - 0.5, in 16.16 fixed point.
+        int64_t u = ((2 * static_cast<int64_t>(o) + 1) * sourceSize * 65536) / (2 * static_cast<int64_t>(outSize)) -
+                    32768;
+        if (u < 0) {
+            u = 0;
+        }
+        int s = static_cast<int>(u >> 16);
+        int w = static_cast<int>((u >> 8) & 0xFF);
+        if (s >= sourceSize - 1) {
+            s = sourceSize - 1;
+            w = 0;
+        }
+        source[o] = s;
+        weight[o] = w;
+    }
+    for (int s = 0; s < sourceSize; s++) {
+        firstOut[s] = outSize;
+        lastOut[s] = -1;
+    }
+    for (int o = 0; o < outSize; o++) {
+        int reads[2] = {source[o], weight[o] > 0 ? source[o] + 1 : source[o]};
+        for (int s : reads) {
+            firstOut[s] = o < firstOut[s] ? o : firstOut[s];
+            lastOut[s] = o > lastOut[s] ? o : lastOut[s];
+        }
+    }
+}
+
+// Output pixels of the rectangle `out` (in output coordinates), computed the
+// same way wherever the rectangle lies, so that pieces join without seams.
+void scalePixels(Display* d, const SDL_Rect& out) {
+    const Uint32* frame = d->framePixels;
+    for (int y = out.y; y < out.y + out.h; y++) {
+        const Uint32* row0 = frame + d->sourceY[y] * frameWidth;
+        const Uint32* row1 = d->weightY[y] > 0 ? row0 + frameWidth : row0;
+        uint32_t wy = static_cast<uint32_t>(d->weightY[y]);
+        Uint32* target = d->scaledPixels + static_cast<size_t>(y) * d->shown.w;
+        for (int x = out.x; x < out.x + out.w; x++) {
+            int sx = d->sourceX[x];
+            uint32_t wx = static_cast<uint32_t>(d->weightX[x]);
+            if ((wx | wy) == 0) {
+                target[x] = row0[sx];
+                continue;
+            }
+            int sx1 = wx > 0 ? sx + 1 : sx;
+            Uint32 p00 = row0[sx], p01 = row0[sx1], p10 = row1[sx], p11 = row1[sx1];
+            Uint32 result = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                uint32_t top = ((p00 >> shift) & 0xFF) * (256 - wx) + ((p01 >> shift) & 0xFF) * wx;
+                uint32_t bottom = ((p10 >> shift) & 0xFF) * (256 - wx) + ((p11 >> shift) & 0xFF) * wx;
+                uint32_t value = (top * (256 - wy) + bottom * wy + 32768) >> 16;
+                result |= value << shift;
+            }
+            target[x] = result;
+        }
+    }
+}
+
+void releaseScaling(Display* d) {
+    if (d->output != nullptr) {
+        SDL_DestroyTexture(d->output);
+    }
+    SDL_free(d->scaledPixels);
+    SDL_free(d->sourceX);
+    SDL_free(d->weightX);
+    SDL_free(d->sourceY);
+    SDL_free(d->weightY);
+    d->output = nullptr;
+    d->scaledPixels = nullptr;
+    d->sourceX = d->weightX = d->sourceY = d->weightY = nullptr;
+}
+
+// Fits the frame to the window's size now. The window shows nothing valid
+// afterwards, until the whole frame is drawn again.
+void layOut(Display* d) {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(d->window, &w, &h);
+    releaseScaling(d);
+    d->shown = fitFrame(w, h);
+    d->scaled = !(w == frameWidth && h == frameHeight);
+    d->shownValid = false;
+    if (d->scaled) {
+        size_t outPixels = static_cast<size_t>(d->shown.w) * d->shown.h;
+        d->output = SDL_CreateTexture(d->renderer, d->format, SDL_TEXTUREACCESS_STREAMING, d->shown.w, d->shown.h);
+        d->scaledPixels = static_cast<Uint32*>(SDL_malloc(outPixels * sizeof(Uint32)));
+        d->sourceX = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.w)));
+        d->weightX = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.w)));
+        d->sourceY = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.h)));
+        d->weightY = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.h)));
+        if (d->output == nullptr || d->scaledPixels == nullptr || d->sourceX == nullptr || d->weightX == nullptr ||
+            d->sourceY == nullptr || d->weightY == nullptr || d->canvas == nullptr || d->framePixels == nullptr) {
+            // Without memory for scaling the frame is shown unscaled.
+            releaseScaling(d);
+            d->scaled = false;
+        } else {
+            scaleAxis(frameWidth, d->shown.w, d->sourceX, d->weightX, d->firstOutX, d->lastOutX);
+            scaleAxis(frameHeight, d->shown.h, d->sourceY, d->weightY, d->firstOutY, d->lastOutY);
+        }
+    }
+    SDL_SetRenderTarget(d->renderer, d->scaled ? d->canvas : nullptr);
+}
+
+// Shows the frame's cells marked in `changed` in the window, scaled.
+void showScaled(Display* d, const bool* changed, bool everything) {
+    SDL_Renderer* renderer = d->renderer;
+    int dirty = 0;
+    for (int i = 0; i < cellCount; i++) {
+        dirty += changed[i];
+    }
+    if (dirty == 0 && !everything) {
+        return;
+    }
+    if (everything || dirty > cellCount / 4) {
+        SDL_Rect whole{0, 0, frameWidth, frameHeight};
+        SDL_RenderReadPixels(renderer, &whole, d->format, d->framePixels, frameWidth * 4);
+    } else {
+        for (int i = 0; i < cellCount; i++) {
+            if (changed[i]) {
+                SDL_Rect cell{(i % gridColumns) * tileSize, (i / gridColumns) * tileSize, tileSize, tileSize};
+                SDL_RenderReadPixels(renderer, &cell, d->format, d->framePixels + cell.y * frameWidth + cell.x,
+                                     frameWidth * 4);
+            }
+        }
+    }
+    SDL_SetRenderTarget(renderer, nullptr);
+    SDL_SetTextureBlendMode(d->output, SDL_BLENDMODE_NONE);
+    auto showPart = [&](const SDL_Rect& out) {
+        scalePixels(d, out);
+        SDL_UpdateTexture(d->output, &out, d->scaledPixels + static_cast<size_t>(out.y) * d->shown.w + out.x,
+                          d->shown.w * 4);
+        SDL_Rect to{d->shown.x + out.x, d->shown.y + out.y, out.w, out.h};
+        SDL_RenderCopy(renderer, d->output, &out, &to);
+    };
+    if (everything || dirty > cellCount / 4) {
+        if (everything) {
+            SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+            SDL_SetRenderDrawColor(renderer, d->barColor.r, d->barColor.g, d->barColor.b, 255);
+            SDL_RenderClear(renderer);
+        }
+        showPart(SDL_Rect{0, 0, d->shown.w, d->shown.h});
+    } else {
+        for (int i = 0; i < cellCount; i++) {
+            if (!changed[i]) {
+                continue;
+            }
+            int cx = (i % gridColumns) * tileSize;
+            int cy = (i / gridColumns) * tileSize;
+            int x1 = d->firstOutX[cx], x2 = d->lastOutX[cx + tileSize - 1];
+            int y1 = d->firstOutY[cy], y2 = d->lastOutY[cy + tileSize - 1];
+            if (x1 <= x2 && y1 <= y2) {
+                showPart(SDL_Rect{x1, y1, x2 - x1 + 1, y2 - y1 + 1});
+            }
+        }
+    }
+}
+
+// Draws the cells of the frame that differ from what the window shows (all
+// of them when it shows nothing valid) and shows the frame.
+void showFrame(Display* d) {
+    bool changed[cellCount];
+    const CellLayers* now = d->cells[d->drawing];
+    const CellLayers* before = d->cells[1 - d->drawing];
+    for (int i = 0; i < cellCount; i++) {
+        changed[i] = !d->shownValid || !sameLayers(now[i], before[i]);
+        if (changed[i]) {
+            drawCell(d, i);
+        }
+    }
+    if (d->scaled) {
+        showScaled(d, changed, !d->shownValid);
+        SDL_RenderPresent(d->renderer);
+        SDL_SetRenderTarget(d->renderer, d->canvas);
+    } else {
+        SDL_RenderPresent(d->renderer);
+    }
+    d->shownValid = true;
+}
+
+// The average colour of a picture, for the bars beside a scaled frame.
+SDL_Color averageColor(SDL_Renderer* renderer, SDL_Texture* from, Tile tile, Uint32 format) {
+    SDL_Texture* scratch = SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_TARGET, tileSize, tileSize);
+    SDL_Color color{0, 0, 0, 255};
+    if (scratch == nullptr) {
+        return color;
+    }
+    Uint32 pixels[tileSize * tileSize];
+    SDL_Rect source = toSourceRect(tile);
+    SDL_SetRenderTarget(renderer, scratch);
+    SDL_SetTextureBlendMode(from, SDL_BLENDMODE_NONE);
+    SDL_RenderCopy(renderer, from, &source, nullptr);
+    SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels, tileSize * 4);
+    SDL_SetRenderTarget(renderer, nullptr);
+    SDL_DestroyTexture(scratch);
+    uint64_t r = 0, g = 0, b = 0;
+    for (Uint32 p : pixels) {
+        r += (p >> 16) & 0xFF;
+        g += (p >> 8) & 0xFF;
+        b += p & 0xFF;
+    }
+    const int n = tileSize * tileSize;
+    color.r = static_cast<Uint8>(r / n);
+    color.g = static_cast<Uint8>(g / n);
+    color.b = static_cast<Uint8>(b / n);
+    return color;
+}
+
+// The tileset copied into the window's format, and each picture that is
+// drawn over a floor or a wall composed over each of them, with SDL's own
+// blending: a frame is then opaque copies nearly everywhere.
+bool composeTiles(Display* d) {
+    SDL_Renderer* renderer = d->renderer;
+    int atlasW = 0, atlasH = 0;
+    SDL_QueryTexture(d->atlas, nullptr, nullptr, &atlasW, &atlasH);
+    d->opaque = SDL_CreateTexture(renderer, d->format, SDL_TEXTUREACCESS_TARGET, atlasW, atlasH);
+    d->composed =
+        SDL_CreateTexture(renderer, d->format, SDL_TEXTUREACCESS_TARGET, tileCount * tileSize, opaqueCount * tileSize);
+    if (d->opaque == nullptr || d->composed == nullptr) {
+        return false;
+    }
+    SDL_SetRenderTarget(renderer, d->opaque);
+    SDL_SetTextureBlendMode(d->atlas, SDL_BLENDMODE_NONE);
+    SDL_RenderCopy(renderer, d->atlas, nullptr, nullptr);
+    SDL_SetRenderTarget(renderer, d->composed);
+    for (int base = 0; base < opaqueCount; base++) {
+        for (int tile = 0; tile < tileCount; tile++) {
+            SDL_Rect to{tile * tileSize, base * tileSize, tileSize, tileSize};
+            SDL_Rect floorSource = toSourceRect(opaqueTiles[base]);
+            SDL_Rect pictureSource = toSourceRect(tile);
+            SDL_SetTextureBlendMode(d->atlas, SDL_BLENDMODE_NONE);
+            SDL_RenderCopy(renderer, d->atlas, &floorSource, &to);
+            if (opaqueIndex(tile) < 0) {
+                SDL_SetTextureBlendMode(d->atlas, SDL_BLENDMODE_BLEND);
+                SDL_RenderCopy(renderer, d->atlas, &pictureSource, &to);
+            }
+        }
+    }
+    SDL_SetRenderTarget(renderer, nullptr);
+    SDL_SetTextureBlendMode(d->opaque, SDL_BLENDMODE_NONE);
+    SDL_SetTextureBlendMode(d->composed, SDL_BLENDMODE_NONE);
+    return true;
+}
+
+void freeDisplay(Display* d) {
+    releaseScaling(d);
+    for (int i = 0; i < d->textCount; i++) {
+        SDL_DestroyTexture(d->texts[i].texture);
+        SDL_free(d->texts[i].text);
+    }
+    SDL_free(d->texts);
+    SDL_free(d->ops);
+    SDL_free(d->framePixels);
+    if (d->canvas != nullptr) {
+        SDL_DestroyTexture(d->canvas);
+    }
+    if (d->composed != nullptr) {
+        SDL_DestroyTexture(d->composed);
+    }
+    if (d->opaque != nullptr) {
+        SDL_DestroyTexture(d->opaque);
+    }
+    SDL_free(d);
+}
+
+void toggleFullScreen(Display* d) {
+    bool full = (SDL_GetWindowFlags(d->window) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+    SDL_SetWindowFullscreen(d->window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+// Draws `text` anchored at the pixel (anchorX, anchorY): its left (top) edge
+// there, or its middle when centred on that axis.
+void drawText(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int anchorX, int anchorY,
+              bool centeredX, bool centeredY) {
+    if (text == nullptr || text[0] == '\0') {
+        return;
+    }
+    Display* d = displayOf(renderer);
+    if (d != nullptr) {
+        int kept = keptText(d, font, color, text);
+        if (kept >= 0) {
+            const TextEntry& e = d->texts[kept];
+            recordText(d, kept, SDL_Rect{centeredX ? anchorX - e.w / 2 : anchorX, centeredY ? anchorY - e.h / 2 : anchorY,
+                                         e.w, e.h});
+        }
+        return;
+    }
+    int w = 0, h = 0;
+    SDL_Texture* texture = makeTextTexture(renderer, font, color, text, &w, &h);
+    if (texture != nullptr) {
+        SDL_Rect destination{centeredX ? anchorX - w / 2 : anchorX, centeredY ? anchorY - h / 2 : anchorY, w, h};
+        SDL_RenderCopy(renderer, texture, nullptr, &destination);
+        SDL_DestroyTexture(texture);
+    }
+}
+
+constexpr int rowGap = 12;  // between neighbours on the level row
+// A level name of 63 bytes with an ellipsis and its terminator.
+constexpr size_t fittedBytes = 128;
+const SDL_Color rowColor{255, 255, 255, 0};
+
+int textWidth(TTF_Font* font, const char* text) {
+    int width = 0;
+    if (text == nullptr || text[0] == '\0' || TTF_SizeUTF8(font, text, &width, nullptr) != 0) {
+        return 0;
+    }
+    return width;
+}
+
+// fitText, remembered for the last few names: it measures up to one cut per
+// byte of the name.
+void fitRemembered(SDL_Renderer* renderer, TTF_Font* font, const char* text, int maxWidth, char* out, size_t outSize) {
+    Display* d = displayOf(renderer);
+    if (d == nullptr || SDL_strlen(text) >= sizeof d->fits[0].text || outSize > sizeof d->fits[0].fitted) {
+        fitText(font, text, maxWidth, out, outSize);
+        return;
+    }
+    for (const auto& fit : d->fits) {
+        if (fit.font == font && fit.width == maxWidth && SDL_strcmp(fit.text, text) == 0) {
+            SDL_strlcpy(out, fit.fitted, outSize);
+            return;
+        }
+    }
+    fitText(font, text, maxWidth, out, outSize);
+    auto& fit = d->fits[d->nextFit];
+    d->nextFit = (d->nextFit + 1) % static_cast<int>(sizeof d->fits / sizeof d->fits[0]);
+    fit.font = font;
+    fit.width = maxWidth;
+    SDL_strlcpy(fit.text, text, sizeof fit.text);
+    SDL_strlcpy(fit.fitted, out, sizeof fit.fitted);
 }
 
 }  // namespace
@@ -47,10 +700,172 @@ int keyDirection(SDL_Scancode key) {
     }
 }
 
+// --- the window -------------------------------------------------------------
+
+bool openDisplay(SDL_Renderer* renderer, SDL_Texture* tiles) {
+    SDL_Window* window = SDL_RenderGetWindow(renderer);
+    if (window == nullptr) {
+        return false;
+    }
+    Display* d = static_cast<Display*>(SDL_calloc(1, sizeof(Display)));
+    if (d == nullptr) {
+        return false;
+    }
+    d->window = window;
+    d->renderer = renderer;
+    d->atlas = tiles;
+    d->format = SDL_GetWindowPixelFormat(window);
+    d->textCapacity = keptTexts;
+    d->texts = static_cast<TextEntry*>(SDL_calloc(keptTexts, sizeof(TextEntry)));
+    d->opCapacity = firstOpCapacity;
+    d->ops = static_cast<Op*>(SDL_malloc(sizeof(Op) * firstOpCapacity));
+    d->framePixels = static_cast<Uint32*>(SDL_malloc(sizeof(Uint32) * frameWidth * frameHeight));
+    d->canvas = SDL_CreateTexture(renderer, d->format, SDL_TEXTUREACCESS_TARGET, frameWidth, frameHeight);
+    d->nextTextId = 1;
+    d->frame = 2;
+    if (d->texts == nullptr || d->ops == nullptr || d->framePixels == nullptr || d->canvas == nullptr ||
+        !composeTiles(d)) {
+        SDL_SetRenderTarget(renderer, nullptr);
+        freeDisplay(d);
+        return false;
+    }
+    d->barColor = averageColor(renderer, tiles, greyFloor, d->format);
+    SDL_SetWindowData(window, displayKey, d);
+    layOut(d);
+    return true;
+}
+
+void closeDisplay(SDL_Renderer* renderer) {
+    Display* d = displayOf(renderer);
+    if (d == nullptr) {
+        return;
+    }
+    SDL_SetRenderTarget(renderer, nullptr);
+    SDL_SetWindowData(d->window, displayKey, nullptr);
+    freeDisplay(d);
+}
+
+void clearFrame(SDL_Renderer* renderer) {
+    Display* d = displayOf(renderer);
+    if (d == nullptr) {
+        SDL_RenderClear(renderer);
+        return;
+    }
+    // The frame shown stays in the other half for comparing.
+    if (d->shownValid || d->opCount > 0) {
+        d->drawing = 1 - d->drawing;
+    }
+    for (CellLayers& cell : d->cells[d->drawing]) {
+        cell.count = 0;
+    }
+    d->opCount = 0;
+    d->frame++;
+    SDL_GetRenderDrawColor(renderer, &d->clearColor.r, &d->clearColor.g, &d->clearColor.b, &d->clearColor.a);
+}
+
+void presentFrame(SDL_Renderer* renderer) {
+    Display* d = displayOf(renderer);
+    if (d == nullptr) {
+        SDL_RenderPresent(renderer);
+        return;
+    }
+    showFrame(d);
+}
+
+int waitEvent(SDL_Renderer* renderer, SDL_Event* event) {
+    Display* d = displayOf(renderer);
+    for (;;) {
+        if (SDL_WaitEvent(event) == 0) {
+            return 0;
+        }
+        if (d == nullptr) {
+            return 1;
+        }
+        switch (event->type) {
+            case SDL_WINDOWEVENT:
+                if (event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                    // The window's pixels are gone: the last frame is drawn
+                    // again, whole, at the new size.
+                    layOut(d);
+                    showFrame(d);
+                } else if (event->window.event == SDL_WINDOWEVENT_EXPOSED) {
+                    if (d->scaled) {
+                        SDL_SetRenderTarget(renderer, nullptr);
+                    }
+                    SDL_RenderPresent(renderer);
+                    if (d->scaled) {
+                        SDL_SetRenderTarget(renderer, d->canvas);
+                    }
+                }
+                continue;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP:
+                if (event->key.keysym.scancode == SDL_SCANCODE_F11) {
+                    if (event->type == SDL_KEYDOWN && event->key.repeat == 0) {
+                        toggleFullScreen(d);
+                    }
+                    continue;
+                }
+                return 1;
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP:
+                if (!windowToFrame(d->shown, event->button.x, event->button.y, &event->button.x, &event->button.y)) {
+                    continue;
+                }
+                return 1;
+            case SDL_MOUSEMOTION:
+                if (!windowToFrame(d->shown, event->motion.x, event->motion.y, &event->motion.x, &event->motion.y)) {
+                    continue;
+                }
+                return 1;
+            default:
+                return 1;
+        }
+    }
+}
+
+SDL_Rect fitFrame(int windowWidth, int windowHeight) {
+    if (windowWidth <= 0 || windowHeight <= 0) {
+        return SDL_Rect{0, 0, frameWidth, frameHeight};
+    }
+    // Whichever side limits the scale decides the size; the other is
+    // rounded from it.
+    int64_t byWidth = static_cast<int64_t>(windowWidth) * frameHeight;
+    int64_t byHeight = static_cast<int64_t>(windowHeight) * frameWidth;
+    int w, h;
+    if (byWidth <= byHeight) {
+        w = windowWidth;
+        h = static_cast<int>((static_cast<int64_t>(windowWidth) * frameHeight + frameWidth / 2) / frameWidth);
+    } else {
+        h = windowHeight;
+        w = static_cast<int>((static_cast<int64_t>(windowHeight) * frameWidth + frameHeight / 2) / frameHeight);
+    }
+    w = w < 1 ? 1 : w;
+    h = h < 1 ? 1 : h;
+    return SDL_Rect{(windowWidth - w) / 2, (windowHeight - h) / 2, w, h};
+}
+
+bool windowToFrame(SDL_Rect shown, int x, int y, int* frameX, int* frameY) {
+    if (x < shown.x || y < shown.y || x >= shown.x + shown.w || y >= shown.y + shown.h) {
+        return false;
+    }
+    // The frame pixel under the centre of the window pixel.
+    *frameX = static_cast<int>((2 * static_cast<int64_t>(x - shown.x) + 1) * frameWidth / (2 * shown.w));
+    *frameY = static_cast<int>((2 * static_cast<int64_t>(y - shown.y) + 1) * frameHeight / (2 * shown.h));
+    return true;
+}
+
+// --- drawing on the grid ---------------------------------------------------
+
 void renderTile(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x, int y) {
-    SDL_Rect source = toSourceRect(tile);
+    Display* d = displayOf(renderer);
+    if (d != nullptr && tiles == d->atlas) {
+        recordTile(d, normalTile(tile), x, y);
+        return;
+    }
+    SDL_Rect source = toSourceRect(normalTile(tile));
     SDL_Rect destination{x * tileSize, y * tileSize, tileSize, tileSize};
-    SDL_SetTextureBlendMode(tiles, opaquePicture(tile) ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+    SDL_SetTextureBlendMode(tiles, opaqueIndex(tile) >= 0 ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
     SDL_RenderCopy(renderer, tiles, &source, &destination);
 }
 
@@ -70,70 +885,10 @@ void renderTilesC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordin
     renderTiles(renderer, tiles, tile, pos1.x, pos1.y, pos2.x, pos2.y);
 }
 
-namespace {
-
-// Draws `text` anchored at the pixel (anchorX, anchorY): its left (top) edge
-// there, or its middle when centred on that axis.
-void drawText(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int anchorX, int anchorY,
-              bool centeredX, bool centeredY) {
-    if (text == nullptr || text[0] == '\0') {
-        return;
-    }
-    // Callers leave alpha at 0; the text must still come out opaque.
-    color.a = SDL_ALPHA_OPAQUE;
-    SDL_Surface* surface = TTF_RenderUTF8_Solid(font, text, color);
-    if (surface == nullptr) {
-        return;
-    }
-    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
-    if (texture != nullptr) {
-        SDL_Rect destination{centeredX ? anchorX - surface->w / 2 : anchorX,
-                             centeredY ? anchorY - surface->h / 2 : anchorY, surface->w, surface->h};
-        SDL_RenderCopy(renderer, texture, nullptr, &destination);
-        SDL_DestroyTexture(texture);
-    }
-    SDL_FreeSurface(surface);
-}
-
-constexpr int rowGap = 12;  // between neighbours on the level row
-// A level name of 63 bytes with an ellipsis and its terminator.
-constexpr size_t fittedBytes = 128;
-const SDL_Color rowColor{255, 255, 255, 0};
-
-int textWidth(TTF_Font* font, const char* text) {
-    int width = 0;
-    if (text == nullptr || text[0] == '\0' || TTF_SizeUTF8(font, text, &width, nullptr) != 0) {
-        return 0;
-    }
-    return width;
-}
-
-}  // namespace
-
 void renderFont(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int x, int y,
                 bool centeredX, bool centeredY) {
     drawText(renderer, font, color, text, x * tileSize + tileSize / 2, y * tileSize + tileSize / 2, centeredX,
              centeredY);
-}
-
-void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont, int left, int right,
-                    const char* number, const char* name, const char* counters, const char* countersRoom) {
-    const int middleY = (gridRows - 1) * tileSize + tileSize / 2;
-    const int nameX = 10 * tileSize + tileSize / 2;
-    int numberWidth = textWidth(smallFont, number);
-    int countersWidth = textWidth(smallFont, counters);
-    int room = textWidth(smallFont, countersRoom);
-    room = room > countersWidth ? room : countersWidth;
-    drawText(renderer, smallFont, rowColor, number, left, middleY, false, true);
-    drawText(renderer, smallFont, rowColor, counters, right - countersWidth, middleY, false, true);
-    // The name stays centred, so it may reach as far on each side as the
-    // nearer neighbour allows.
-    int nameLeft = numberWidth > 0 ? left + numberWidth + rowGap : left;
-    int nameRight = room > 0 ? right - room - rowGap : right;
-    int half = nameX - nameLeft < nameRight - nameX ? nameX - nameLeft : nameRight - nameX;
-    char fitted[fittedBytes];
-    fitText(font, name != nullptr ? name : "", 2 * half, fitted, sizeof fitted);
-    drawText(renderer, font, rowColor, fitted, nameX, middleY, true, true);
 }
 
 void renderFontC(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, Coordinates pos,
@@ -173,6 +928,26 @@ void fitText(TTF_Font* font, const char* text, int maxWidth, char* out, size_t o
         }
     }
     out[0] = '\0';
+}
+
+void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont, int left, int right,
+                    const char* number, const char* name, const char* counters, const char* countersRoom) {
+    const int middleY = (gridRows - 1) * tileSize + tileSize / 2;
+    const int nameX = 10 * tileSize + tileSize / 2;
+    int numberWidth = textWidth(smallFont, number);
+    int countersWidth = textWidth(smallFont, counters);
+    int room = textWidth(smallFont, countersRoom);
+    room = room > countersWidth ? room : countersWidth;
+    drawText(renderer, smallFont, rowColor, number, left, middleY, false, true);
+    drawText(renderer, smallFont, rowColor, counters, right - countersWidth, middleY, false, true);
+    // The name stays centred, so it may reach as far on each side as the
+    // nearer neighbour allows.
+    int nameLeft = numberWidth > 0 ? left + numberWidth + rowGap : left;
+    int nameRight = room > 0 ? right - room - rowGap : right;
+    int half = nameX - nameLeft < nameRight - nameX ? nameX - nameLeft : nameRight - nameX;
+    char fitted[fittedBytes];
+    fitRemembered(renderer, font, name != nullptr ? name : "", 2 * half, fitted, sizeof fitted);
+    drawText(renderer, font, rowColor, fitted, nameX, middleY, true, true);
 }
 
 bool clickTile(int tileX, int tileY, int clickX, int clickY) {

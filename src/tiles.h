@@ -3,12 +3,17 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_ttf.h>
 
+#include <cstddef>
+
 #include "coordinates.h"
 
 // One window cell and one tileset cell are both this many pixels square.
 constexpr int tileSize = 64;
 constexpr int gridColumns = 20;
 constexpr int gridRows = 12;
+// The picture every screen draws, whatever the size of the window.
+constexpr int frameWidth = gridColumns * tileSize;
+constexpr int frameHeight = gridRows * tileSize;
 
 // The pictures of the tileset. `deleteButton` is the delete button; the
 // plain word is reserved in C++. `undo` is the undo button.
@@ -41,6 +46,42 @@ constexpr int tileCount = 23;
 
 // The direction of an arrow key or of W, A, S, D (by position), or -1.
 int keyDirection(SDL_Scancode key);
+
+// --- the window -------------------------------------------------------------
+//
+// The shell opens a display on its renderer once the tileset is loaded. From
+// then on every frame a screen draws is recorded, and presenting it redraws
+// only the cells whose pictures or texts changed; the window shows the
+// 1280 x 768 frame scaled to its size, and shows the last frame again after a
+// resize or an expose. Without a display (the screens' plain form, used by
+// tests to compare against) every call draws at once and the renderer is
+// cleared and presented as it is.
+
+// Opens the display of `renderer`'s window, which draws with `tiles`. False
+// when memory or the renderer fails; nothing is then left open.
+bool openDisplay(SDL_Renderer* renderer, SDL_Texture* tiles);
+// Releases everything the display made; before the tileset is destroyed.
+void closeDisplay(SDL_Renderer* renderer);
+
+// Begins a frame: the renderer's clear.
+void clearFrame(SDL_Renderer* renderer);
+// Ends a frame: draws what changed and shows it in the window.
+void presentFrame(SDL_Renderer* renderer);
+
+// SDL_WaitEvent for a screen: window changes are handled here (the frame is
+// shown again, scaled to the new size), F11 switches full screen, and clicks
+// arrive in frame pixels; clicks on the bars around a scaled frame never
+// arrive. Returns 0 when waiting failed.
+int waitEvent(SDL_Renderer* renderer, SDL_Event* event);
+
+// Where a frame of 1280 x 768 is shown in a window of the given size: as
+// large as fits with its aspect kept, centred.
+SDL_Rect fitFrame(int windowWidth, int windowHeight);
+// The frame pixel shown at window pixel (x, y) of a window showing the frame
+// at `shown`. False on the bars around it.
+bool windowToFrame(SDL_Rect shown, int x, int y, int* frameX, int* frameY);
+
+// --- drawing on the grid ---------------------------------------------------
 
 void renderTile(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x, int y);
 void renderTileC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos);

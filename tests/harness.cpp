@@ -91,6 +91,9 @@ void ScreenTest::SetUp() {
     ASSERT_NE(font, nullptr);
     smallFont = TTF_OpenFont((build + "/font.ttf").c_str(), 28);
     ASSERT_NE(smallFont, nullptr);
+    if (withDisplay) {
+        ASSERT_TRUE(openDisplay(renderer, tiles));
+    }
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     char cwd[4096];
@@ -105,6 +108,9 @@ void ScreenTest::TearDown() {
         EXPECT_EQ(chdir(previousDir.c_str()), 0);
     }
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    if (renderer != nullptr) {
+        closeDisplay(renderer);
+    }
     if (smallFont != nullptr) {
         TTF_CloseFont(smallFont);
     }

@@ -32,6 +32,10 @@ SDL_Rect cellsRect(int x1, int y1, int x2, int y2);
 // functions; input is queued beforehand and every script ends with a quit.
 class ScreenTest : public ::testing::Test {
   protected:
+    // The game's display by default: recorded frames, redrawn where they
+    // changed. A fixture passes false for the plain form, which draws every
+    // call at once (and makes no allocations of its own).
+    explicit ScreenTest(bool withDisplay = true) : withDisplay(withDisplay) {}
     void SetUp() override;
     void TearDown() override;
 
@@ -66,6 +70,7 @@ class ScreenTest : public ::testing::Test {
     SDL_Surface* atlas = nullptr;
     std::string tempDir;
     std::string previousDir;
+    bool withDisplay;
 };
 
 // Checks the level row of `frame`: white text in `smallFont` from pixel

@@ -1,7 +1,18 @@
 #include <SDL2/SDL_image.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "edit.h"
 #include "harness.h"
 #include "input.h"
+#include "menu.h"
+#include "play.h"
 #include "tiles.h"
 
 namespace {
@@ -29,7 +40,11 @@ TEST(ClickTiles, CellAndRectangleBoundsAreInclusive) {
     }
 }
 
-class TilesScreen : public ScreenTest {};
+// The drawing calls themselves, each drawn at once.
+class TilesScreen : public ScreenTest {
+  protected:
+    TilesScreen() : ScreenTest(false) {}
+};
 
 TEST_F(TilesScreen, AtlasHoldsEveryPictureAndNothingElse) {
     ASSERT_GE(atlas->w, 832);
@@ -184,6 +199,245 @@ TEST_F(TilesScreen, EveryFixedTextFitsTheWindow) {
         EXPECT_LE(placed.anchorX + w, 1280) << placed.text;
         EXPECT_LE(h, 64) << placed.text;
     }
+}
+
+// Every frame a screen presents through the display, which redraws only the
+// cells that changed from opaque and precomposed pictures, is pixel for pixel
+// the frame drawn the plain way: every call blended onto a cleared window.
+class FastAndPlain : public ScreenTest {
+  protected:
+    FastAndPlain() : ScreenTest(false) {}
+
+    // The frames the dummy driver saved while `run` ran with `queue`'s
+    // events, in `folder`.
+    std::vector<std::string> frames(const std::string& folder, bool fast, const std::function<void()>& queue,
+                                    const std::function<void()>& run) {
+        mkdir(folder.c_str(), 0755);
+        EXPECT_EQ(chdir(folder.c_str()), 0);
+        writeFile("szintek.txt", levels());
+        if (fast) {
+            EXPECT_TRUE(openDisplay(renderer, tiles));
+        }
+        setenv("SDL_VIDEO_DUMMY_SAVE_FRAMES", "1", 1);
+        queue();
+        run();
+        unsetenv("SDL_VIDEO_DUMMY_SAVE_FRAMES");
+        closeDisplay(renderer);
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        std::vector<std::string> saved;
+        for (const std::string& name : folderListing(".")) {
+            if (name.rfind("SDL_window", 0) == 0) {
+                saved.push_back(readFile(name));
+            }
+        }
+        EXPECT_EQ(chdir(tempDir.c_str()), 0);
+        return saved;
+    }
+
+    static std::string levels() {
+        std::string full = "; Teljes méretű szint, a neve túl hosszú a sorhoz\n" + std::string(19, '#') + "\n";
+        for (int row = 1; row < 10; row++) {
+            full += "# $ . $ * $ . $ . #\n";
+        }
+        full += "#@" + std::string(16, ' ') + "#\n";
+        return full + "\n; Kicsi\n#####\n#@$.#\n#####\n";
+    }
+
+    char filename[64] = "szintek.txt";
+    char text[64] = {};
+};
+
+TEST_F(FastAndPlain, EveryScreenDrawsTheSameFramesBothWays) {
+    struct Case {
+        const char* label;
+        std::function<void()> queue;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"menu room",
+         [&] {
+             for (SDL_Scancode key : {SDL_SCANCODE_DOWN, SDL_SCANCODE_DOWN, SDL_SCANCODE_RIGHT, SDL_SCANCODE_UP}) {
+                 press(key);
+             }
+             click(16, 8);
+             click(15, 7);
+             quit();
+         },
+         [&] { mainMenu(renderer, tiles, font, filename); }},
+        {"play screen",
+         [&] {
+             for (SDL_Scancode key : {SDL_SCANCODE_RIGHT, SDL_SCANCODE_UP, SDL_SCANCODE_UP, SDL_SCANCODE_BACKSPACE,
+                                      SDL_SCANCODE_RIGHT, SDL_SCANCODE_PAGEUP, SDL_SCANCODE_ESCAPE,
+                                      SDL_SCANCODE_RIGHT, SDL_SCANCODE_RETURN, SDL_SCANCODE_PAGEDOWN}) {
+                 press(key);
+             }
+             click(0, 1);
+             quit();
+         },
+         [&] { playLevel(renderer, tiles, font, smallFont, filename); }},
+        {"editor",
+         [&] {
+             for (SDL_Scancode key : {SDL_SCANCODE_RIGHT, SDL_SCANCODE_3, SDL_SCANCODE_RETURN, SDL_SCANCODE_DOWN,
+                                      SDL_SCANCODE_5, SDL_SCANCODE_SPACE, SDL_SCANCODE_BACKSPACE,
+                                      SDL_SCANCODE_PAGEUP, SDL_SCANCODE_DELETE, SDL_SCANCODE_ESCAPE}) {
+                 press(key);
+             }
+             click(8, 5);
+             quit();
+         },
+         [&] { editLevel(renderer, tiles, font, smallFont, filename); }},
+        {"text input",
+         [&] {
+             typeText("hosszu nev");
+             keyDown(SDL_SCANCODE_LSHIFT);
+             typeText("ab");
+             keyUp(SDL_SCANCODE_LSHIFT);
+             click(3, 9);
+             click(5, 7);
+             press(SDL_SCANCODE_BACKSPACE);
+             quit();
+         },
+         [&] {
+             std::strcpy(text, "Egy hosszú szöveg, ami már túlfut a mező jobb szélén");
+             textInput(renderer, tiles, font, "Szint neve", text, 63);
+         }},
+        {"alert", [&] { quit(); }, [&] { alertBox(renderer, tiles, font, "Sikeresen tejesítetted a pályát!"); }},
+        {"question", [&] { quit(); },
+         [&] { dialogBox(renderer, tiles, font, "Biztosan szeretnél mentés nélkül kilépni?"); }},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        std::string name = std::to_string(index++);
+        std::vector<std::string> plain = frames(name + "-plain", false, c.queue, c.run);
+        std::vector<std::string> fast = frames(name + "-fast", true, c.queue, c.run);
+        ASSERT_EQ(fast.size(), plain.size()) << c.label;
+        EXPECT_GT(plain.size(), 0u) << c.label;
+        for (size_t i = 0; i < plain.size(); i++) {
+            EXPECT_TRUE(fast[i] == plain[i]) << c.label << ", frame " << i;
+        }
+    }
+}
+
+// A window of another size shows the frame scaled: the changed cells scaled
+// piece by piece join exactly as the whole frame scaled at once, the picture
+// is the frame's, and clicks land on the cells they show.
+class ScaledWindow : public ScreenTest {
+  protected:
+    // The window's own pixels, not the frame's.
+    Frame windowPixels() {
+        SDL_Texture* target = SDL_GetRenderTarget(renderer);
+        SDL_SetRenderTarget(renderer, nullptr);
+        Frame frame;
+        SDL_GetWindowSize(window, &frame.width, &frame.height);
+        frame.pixels.resize(static_cast<size_t>(frame.width) * frame.height);
+        SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, frame.pixels.data(), frame.width * 4);
+        SDL_SetRenderTarget(renderer, target);
+        return frame;
+    }
+    // Plays a few moves, by key and by clicks where the window shows the
+    // buttons, and a click on a bar; optionally then has the whole frame
+    // drawn again as after a resize.
+    Frame play(int width, int height, bool redrawWhole) {
+        writeFile("szintek.txt", "; Kettő\n#######\n#@ $ .#\n#.  $ #\n#######\n");
+        SDL_SetWindowSize(window, width, height);
+        SDL_Rect shown = fitFrame(width, height);
+        auto at = [&](int cellX, int cellY, int* x, int* y) {
+            *x = shown.x + (cellX * tileSize + tileSize / 2) * shown.w / frameWidth;
+            *y = shown.y + (cellY * tileSize + tileSize / 2) * shown.h / frameHeight;
+        };
+        int x = 0, y = 0;
+        press(SDL_SCANCODE_RIGHT);
+        at(0, 9, &x, &y);
+        clickPixel(x, y);  // down
+        at(0, 0, &x, &y);
+        if (shown.y > 0) {
+            clickPixel(x, shown.y - 1);  // the bar above home: nothing
+        }
+        press(SDL_SCANCODE_RIGHT);
+        if (redrawWhole) {
+            SDL_Event event{};
+            event.type = SDL_WINDOWEVENT;
+            event.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+            event.window.windowID = SDL_GetWindowID(window);
+            SDL_PushEvent(&event);
+        }
+        quit();
+        char name[64] = "szintek.txt";
+        EXPECT_EQ(playLevel(renderer, tiles, font, smallFont, name), 0);
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        return windowPixels();
+    }
+};
+
+TEST(FitFrame, KeepsTheAspectAndMapsClicksBack) {
+    struct Case {
+        int w, h;
+        SDL_Rect shown;
+    };
+    const Case cases[] = {
+        {1280, 768, {0, 0, 1280, 768}},      {1920, 1152, {0, 0, 1920, 1152}}, {1920, 1200, {0, 24, 1920, 1152}},
+        {1366, 710, {91, 0, 1183, 710}},      {2560, 1440, {80, 0, 2400, 1440}}, {960, 576, {0, 0, 960, 576}},
+        {1183, 710, {0, 0, 1183, 710}},      {100, 1000, {0, 470, 100, 60}},
+    };
+    for (const Case& c : cases) {
+        SDL_Rect got = fitFrame(c.w, c.h);
+        EXPECT_TRUE(got.x == c.shown.x && got.y == c.shown.y && got.w == c.shown.w && got.h == c.shown.h)
+            << c.w << "x" << c.h << ": " << got.x << "," << got.y << " " << got.w << "x" << got.h;
+    }
+    // The bars beside the frame are no cells.
+    SDL_Rect shown = fitFrame(1366, 710);
+    int fx = 0, fy = 0;
+    EXPECT_TRUE(windowToFrame(shown, 91, 0, &fx, &fy));
+    EXPECT_EQ(fx, 0);
+    EXPECT_TRUE(windowToFrame(shown, 91 + 1182, 709, &fx, &fy));
+    EXPECT_EQ(fx, 1279);
+    EXPECT_EQ(fy, 767);
+    EXPECT_FALSE(windowToFrame(shown, 90, 10, &fx, &fy));
+    EXPECT_FALSE(windowToFrame(shown, 91 + 1183, 10, &fx, &fy));
+    shown = fitFrame(1920, 1200);
+    EXPECT_FALSE(windowToFrame(shown, 500, 23, &fx, &fy));
+    EXPECT_FALSE(windowToFrame(shown, 500, 1176, &fx, &fy));
+    EXPECT_TRUE(windowToFrame(shown, 500, 24, &fx, &fy));
+    EXPECT_EQ(fy, 0);
+}
+
+TEST_F(ScaledWindow, PiecesJoinTheWholeAndShowTheFrame) {
+    Frame whole = play(1920, 1200, true);
+    Frame pieces = play(1920, 1200, false);
+    ASSERT_EQ(whole.pixels.size(), pieces.pixels.size());
+    EXPECT_TRUE(whole.pixels == pieces.pixels) << "changed cells scaled alone join without seams";
+
+    // The same moves in a window of the frame's own size.
+    Frame plain = play(frameWidth, frameHeight, false);
+    // The key moved right, the click moved down (not home: no question), the
+    // last key walked on: the player stands at (10, 5), the 7 x 4 level
+    // lying from column 7, row 3.
+    EXPECT_TRUE(cellShows(plain, 10, 5, {brownFloor, player}));
+    // Scaled back, the big window shows that frame.
+    double total = 0;
+    for (int y = 0; y < frameHeight; y++) {
+        for (int x = 0; x < frameWidth; x++) {
+            uint32_t a = plain.at(x, y);
+            uint32_t b = pieces.at(x * 3 / 2 + 1, 24 + y * 3 / 2 + 1);
+            for (int shift = 0; shift < 24; shift += 8) {
+                total += std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+            }
+        }
+    }
+    EXPECT_LT(total / (frameWidth * frameHeight * 3.0), 12.0);
+    // The bars have the grey floor's colour.
+    uint32_t bar = pieces.at(5, 5);
+    EXPECT_NEAR(static_cast<int>((bar >> 8) & 0xFF), static_cast<int>((plain.at(700, 100) >> 8) & 0xFF), 25);
+
+    // At twice the size every pixel is repeated, nothing blurred.
+    Frame twice = play(2 * frameWidth, 2 * frameHeight, false);
+    int differing = 0;
+    for (int y = 0; y < frameHeight; y++) {
+        for (int x = 0; x < frameWidth; x++) {
+            differing += twice.at(2 * x + 1, 2 * y) != plain.at(x, y);
+        }
+    }
+    EXPECT_EQ(differing, 0);
 }
 
 }  // namespace
