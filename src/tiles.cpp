@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 struct AtlasCell {
@@ -106,11 +110,14 @@ struct Display {
     SDL_Texture* canvas;      // the frame, drawn here when scaled
     SDL_Texture* output;      // the scaled frame, shown.w x shown.h
     Uint32* framePixels;      // the canvas read back, frameWidth x frameHeight
-    Uint32* scaledPixels;     // shown.w x shown.h
+    Uint32* rowOfCells;       // one row of cells read back, frameWidth x tileSize
+    Uint32* rowScratch;       // two source rows scaled across, 2 x shown.w
+    int16_t* lanesX;          // per output column: 4 x (256 - weight), 4 x weight
     int* sourceX;             // per output column: the left source column
     int* weightX;             // 0 to 256: the right one's share
     int* sourceY;
     int* weightY;
+    int whole;                // the scale when it is a whole multiple, else 0
     int firstOutX[frameWidth];  // the output columns that read each source column
     int lastOutX[frameWidth];
     int firstOutY[frameHeight];
@@ -121,7 +128,7 @@ struct Display {
         TTF_Font* font;
         int width;
         char text[72];
-        char fitted[80];
+        char fitted[128];
     } fits[8];
     int nextFit;
 };
@@ -377,33 +384,119 @@ void scaleAxis(int sourceSize, int outSize, int* source, int* weight, int* first
     }
 }
 
-// Output pixels of the rectangle `out` (in output coordinates), computed the
-// same way wherever the rectangle lies, so that pieces join without seams.
-void scalePixels(Display* d, const SDL_Rect& out) {
-    const Uint32* frame = d->framePixels;
-    for (int y = out.y; y < out.y + out.h; y++) {
-        const Uint32* row0 = frame + d->sourceY[y] * frameWidth;
-        const Uint32* row1 = d->weightY[y] > 0 ? row0 + frameWidth : row0;
-        uint32_t wy = static_cast<uint32_t>(d->weightY[y]);
-        Uint32* target = d->scaledPixels + static_cast<size_t>(y) * d->shown.w;
-        for (int x = out.x; x < out.x + out.w; x++) {
-            int sx = d->sourceX[x];
-            uint32_t wx = static_cast<uint32_t>(d->weightX[x]);
-            if ((wx | wy) == 0) {
-                target[x] = row0[sx];
-                continue;
+// Blends two pixels of the window's format channel by channel, `weight`
+// 256ths of the second: red and blue in one multiply, green in another.
+inline Uint32 blend(Uint32 a, Uint32 b, uint32_t weight) {
+    uint32_t keep = 256 - weight;
+    uint32_t redBlue = (((a & 0x00FF00FF) * keep + (b & 0x00FF00FF) * weight + 0x00800080) >> 8) & 0x00FF00FF;
+    uint32_t green = (((a & 0x0000FF00) * keep + (b & 0x0000FF00) * weight + 0x00008000) >> 8) & 0x0000FF00;
+    return redBlue | green;
+}
+
+#if defined(__SSE2__)
+// The same blends four channels at a time: each channel widened to 16 bits,
+// a * (256 - w) + b * w + 128 (at most 65408), then shifted back.
+inline __m128i blendLanes(__m128i a, __m128i b, __m128i keep, __m128i weight) {
+    const __m128i half = _mm_set1_epi16(128);
+    __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(a, keep), _mm_mullo_epi16(b, weight)), half);
+    return _mm_srli_epi16(sum, 8);
+}
+#endif
+
+// One source row scaled across the output columns x1 to x2 - 1.
+void scaleRow(const Display* d, const Uint32* row, int x1, int x2, Uint32* into) {
+    const int* sourceX = d->sourceX;
+    const int* weightX = d->weightX;
+    if (d->whole > 0) {
+        // Each source pixel repeated: no blending at whole multiples.
+        for (int x = x1; x < x2;) {
+            Uint32 p = row[sourceX[x]];
+            int run = d->whole - x % d->whole;
+            for (int end = x + run < x2 ? x + run : x2; x < end; x++) {
+                into[x - x1] = p;
             }
-            int sx1 = wx > 0 ? sx + 1 : sx;
-            Uint32 p00 = row0[sx], p01 = row0[sx1], p10 = row1[sx], p11 = row1[sx1];
-            Uint32 result = 0;
-            for (int shift = 0; shift < 32; shift += 8) {
-                uint32_t top = ((p00 >> shift) & 0xFF) * (256 - wx) + ((p01 >> shift) & 0xFF) * wx;
-                uint32_t bottom = ((p10 >> shift) & 0xFF) * (256 - wx) + ((p11 >> shift) & 0xFF) * wx;
-                uint32_t value = (top * (256 - wy) + bottom * wy + 32768) >> 16;
-                result |= value << shift;
-            }
-            target[x] = result;
         }
+        return;
+    }
+#if defined(__SSE2__)
+    // Both neighbours in one register, as 8 lanes: the first pixel's four
+    // channels against 256 - w, the second's against w.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i half = _mm_set1_epi16(128);
+    for (int x = x1; x < x2; x++) {
+        int sx = sourceX[x];
+        if (weightX[x] == 0) {
+            into[x - x1] = row[sx];
+            continue;
+        }
+        __m128i pair = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + sx)), zero);
+        __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d->lanesX + 8 * x));
+        __m128i product = _mm_mullo_epi16(pair, lanes);
+        __m128i sum = _mm_add_epi16(_mm_add_epi16(product, _mm_srli_si128(product, 8)), half);
+        __m128i mixed = _mm_srli_epi16(sum, 8);
+        into[x - x1] = static_cast<Uint32>(_mm_cvtsi128_si32(_mm_packus_epi16(mixed, zero))) & 0x00FFFFFF;
+    }
+#else
+    for (int x = x1; x < x2; x++) {
+        int sx = sourceX[x];
+        uint32_t wx = static_cast<uint32_t>(weightX[x]);
+        into[x - x1] = wx == 0 ? row[sx] : blend(row[sx], row[sx + 1], wx);
+    }
+#endif
+}
+
+// Blends two scaled rows into an output row, `weight` 256ths of the second.
+void blendRows(const Uint32* top, const Uint32* bottom, uint32_t weight, int count, Uint32* into) {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i keep = _mm_set1_epi16(static_cast<short>(256 - weight));
+    const __m128i share = _mm_set1_epi16(static_cast<short>(weight));
+    const __m128i mask = _mm_set1_epi32(0x00FFFFFF);
+    for (; x + 4 <= count; x += 4) {
+        __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + x));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + x));
+        __m128i low = blendLanes(_mm_unpacklo_epi8(t, zero), _mm_unpacklo_epi8(b, zero), keep, share);
+        __m128i high = blendLanes(_mm_unpackhi_epi8(t, zero), _mm_unpackhi_epi8(b, zero), keep, share);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + x), _mm_and_si128(_mm_packus_epi16(low, high), mask));
+    }
+#endif
+    for (; x < count; x++) {
+        into[x] = blend(top[x], bottom[x], weight);
+    }
+}
+
+// Output pixels of the rectangle `out` (in output coordinates): each source
+// row scaled across, then the two rows around each output row blended. Every
+// output pixel is computed the same way wherever the rectangle lies, so that
+// pieces join without seams.
+void scalePixels(Display* d, const SDL_Rect& out, Uint32* pixels, int pitch) {
+    Uint32* rows[2] = {d->rowScratch, d->rowScratch + d->shown.w};
+    int rowOf[2] = {-1, -1};
+    auto scaled = [&](int sourceRow) -> const Uint32* {
+        for (int i = 0; i < 2; i++) {
+            if (rowOf[i] == sourceRow) {
+                return rows[i];
+            }
+        }
+        // Rows come in order: the older of the two is the one to replace.
+        int i = rowOf[0] < rowOf[1] ? 0 : 1;
+        scaleRow(d, d->framePixels + sourceRow * frameWidth, out.x, out.x + out.w, rows[i]);
+        rowOf[i] = sourceRow;
+        return rows[i];
+    };
+    for (int y = out.y; y < out.y + out.h; y++) {
+        int sy = d->sourceY[y];
+        uint32_t wy = static_cast<uint32_t>(d->weightY[y]);
+        Uint32* target = reinterpret_cast<Uint32*>(reinterpret_cast<Uint8*>(pixels) + static_cast<size_t>(y - out.y) * pitch);
+        const Uint32* top = scaled(sy);
+        if (wy == 0) {
+            SDL_memcpy(target, top, sizeof(Uint32) * static_cast<size_t>(out.w));
+            continue;
+        }
+        const Uint32* bottom = scaled(sy + 1);
+        top = scaled(sy);
+        blendRows(top, bottom, wy, out.w, target);
     }
 }
 
@@ -411,13 +504,15 @@ void releaseScaling(Display* d) {
     if (d->output != nullptr) {
         SDL_DestroyTexture(d->output);
     }
-    SDL_free(d->scaledPixels);
+    SDL_free(d->rowScratch);
+    SDL_free(d->lanesX);
     SDL_free(d->sourceX);
     SDL_free(d->weightX);
     SDL_free(d->sourceY);
     SDL_free(d->weightY);
     d->output = nullptr;
-    d->scaledPixels = nullptr;
+    d->rowScratch = nullptr;
+    d->lanesX = nullptr;
     d->sourceX = d->weightX = d->sourceY = d->weightY = nullptr;
 }
 
@@ -431,20 +526,27 @@ void layOut(Display* d) {
     d->scaled = !(w == frameWidth && h == frameHeight);
     d->shownValid = false;
     if (d->scaled) {
-        size_t outPixels = static_cast<size_t>(d->shown.w) * d->shown.h;
         d->output = SDL_CreateTexture(d->renderer, d->format, SDL_TEXTUREACCESS_STREAMING, d->shown.w, d->shown.h);
-        d->scaledPixels = static_cast<Uint32*>(SDL_malloc(outPixels * sizeof(Uint32)));
+        d->rowScratch = static_cast<Uint32*>(SDL_malloc(2 * sizeof(Uint32) * static_cast<size_t>(d->shown.w)));
+        d->lanesX = static_cast<int16_t*>(SDL_malloc(8 * sizeof(int16_t) * static_cast<size_t>(d->shown.w)));
         d->sourceX = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.w)));
         d->weightX = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.w)));
         d->sourceY = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.h)));
         d->weightY = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.h)));
-        if (d->output == nullptr || d->scaledPixels == nullptr || d->sourceX == nullptr || d->weightX == nullptr ||
+        if (d->output == nullptr || d->rowScratch == nullptr || d->lanesX == nullptr || d->sourceX == nullptr || d->weightX == nullptr ||
             d->sourceY == nullptr || d->weightY == nullptr || d->canvas == nullptr || d->framePixels == nullptr) {
             // Without memory for scaling the frame is shown unscaled.
             releaseScaling(d);
             d->scaled = false;
         } else {
             scaleAxis(frameWidth, d->shown.w, d->sourceX, d->weightX, d->firstOutX, d->lastOutX);
+            for (int x = 0; x < d->shown.w; x++) {
+                for (int lane = 0; lane < 4; lane++) {
+                    d->lanesX[8 * x + lane] = static_cast<int16_t>(256 - d->weightX[x]);
+                    d->lanesX[8 * x + 4 + lane] = static_cast<int16_t>(d->weightX[x]);
+                }
+            }
+            d->whole = d->shown.w % frameWidth == 0 && d->shown.h % frameHeight == 0 ? d->shown.w / frameWidth : 0;
             scaleAxis(frameHeight, d->shown.h, d->sourceY, d->weightY, d->firstOutY, d->lastOutY);
         }
     }
@@ -461,46 +563,90 @@ void showScaled(Display* d, const bool* changed, bool everything) {
     if (dirty == 0 && !everything) {
         return;
     }
-    if (everything || dirty > cellCount / 4) {
-        SDL_Rect whole{0, 0, frameWidth, frameHeight};
-        SDL_RenderReadPixels(renderer, &whole, d->format, d->framePixels, frameWidth * 4);
+    bool whole = everything || dirty > cellCount / 4;
+    // Within each changed cell only the pixels that did change are scaled
+    // again: a moved figure or a new digit, not the cells around them.
+    SDL_Rect changedPart[cellCount];
+    if (whole) {
+        SDL_Rect all{0, 0, frameWidth, frameHeight};
+        SDL_RenderReadPixels(renderer, &all, d->format, d->framePixels, frameWidth * 4);
     } else {
+        // Read back runs of changed cells along each row at once.
+        Uint32* runPixels = d->rowOfCells;
         for (int i = 0; i < cellCount; i++) {
-            if (changed[i]) {
-                SDL_Rect cell{(i % gridColumns) * tileSize, (i / gridColumns) * tileSize, tileSize, tileSize};
-                SDL_RenderReadPixels(renderer, &cell, d->format, d->framePixels + cell.y * frameWidth + cell.x,
-                                     frameWidth * 4);
+            changedPart[i] = SDL_Rect{0, 0, 0, 0};
+        }
+        for (int row = 0; row < gridRows; row++) {
+            for (int first = 0; first < gridColumns;) {
+                if (!changed[row * gridColumns + first]) {
+                    first++;
+                    continue;
+                }
+                int last = first;
+                while (last + 1 < gridColumns && changed[row * gridColumns + last + 1]) {
+                    last++;
+                }
+                int width = (last - first + 1) * tileSize;
+                SDL_Rect run{first * tileSize, row * tileSize, width, tileSize};
+                SDL_RenderReadPixels(renderer, &run, d->format, runPixels, width * 4);
+                for (int column = first; column <= last; column++) {
+                    int i = row * gridColumns + column;
+                    int cx = column * tileSize;
+                    int x1 = tileSize, y1 = tileSize, x2 = -1, y2 = -1;
+                    for (int y = 0; y < tileSize; y++) {
+                        Uint32* kept = d->framePixels + (run.y + y) * frameWidth + cx;
+                        const Uint32* now = runPixels + y * width + (cx - run.x);
+                        if (SDL_memcmp(kept, now, sizeof(Uint32) * tileSize) == 0) {
+                            continue;
+                        }
+                        for (int x = 0; x < tileSize; x++) {
+                            if (kept[x] != now[x]) {
+                                x1 = x < x1 ? x : x1;
+                                x2 = x > x2 ? x : x2;
+                            }
+                        }
+                        y1 = y < y1 ? y : y1;
+                        y2 = y;
+                        SDL_memcpy(kept, now, sizeof(Uint32) * tileSize);
+                    }
+                    if (x2 >= 0) {
+                        changedPart[i] = SDL_Rect{cx + x1, run.y + y1, x2 - x1 + 1, y2 - y1 + 1};
+                    }
+                }
+                first = last + 1;
             }
         }
     }
     SDL_SetRenderTarget(renderer, nullptr);
     SDL_SetTextureBlendMode(d->output, SDL_BLENDMODE_NONE);
     auto showPart = [&](const SDL_Rect& out) {
-        scalePixels(d, out);
-        SDL_UpdateTexture(d->output, &out, d->scaledPixels + static_cast<size_t>(out.y) * d->shown.w + out.x,
-                          d->shown.w * 4);
+        void* pixels = nullptr;
+        int pitch = 0;
+        if (SDL_LockTexture(d->output, &out, &pixels, &pitch) != 0) {
+            return;
+        }
+        scalePixels(d, out, static_cast<Uint32*>(pixels), pitch);
+        SDL_UnlockTexture(d->output);
         SDL_Rect to{d->shown.x + out.x, d->shown.y + out.y, out.w, out.h};
         SDL_RenderCopy(renderer, d->output, &out, &to);
     };
-    if (everything || dirty > cellCount / 4) {
+    if (whole) {
         if (everything) {
             SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
             SDL_SetRenderDrawColor(renderer, d->barColor.r, d->barColor.g, d->barColor.b, 255);
             SDL_RenderClear(renderer);
         }
         showPart(SDL_Rect{0, 0, d->shown.w, d->shown.h});
-    } else {
-        for (int i = 0; i < cellCount; i++) {
-            if (!changed[i]) {
-                continue;
-            }
-            int cx = (i % gridColumns) * tileSize;
-            int cy = (i / gridColumns) * tileSize;
-            int x1 = d->firstOutX[cx], x2 = d->lastOutX[cx + tileSize - 1];
-            int y1 = d->firstOutY[cy], y2 = d->lastOutY[cy + tileSize - 1];
-            if (x1 <= x2 && y1 <= y2) {
-                showPart(SDL_Rect{x1, y1, x2 - x1 + 1, y2 - y1 + 1});
-            }
+        return;
+    }
+    for (const SDL_Rect& part : changedPart) {
+        if (part.w == 0) {
+            continue;
+        }
+        int x1 = d->firstOutX[part.x], x2 = d->lastOutX[part.x + part.w - 1];
+        int y1 = d->firstOutY[part.y], y2 = d->lastOutY[part.y + part.h - 1];
+        if (x1 <= x2 && y1 <= y2) {
+            showPart(SDL_Rect{x1, y1, x2 - x1 + 1, y2 - y1 + 1});
         }
     }
 }
@@ -600,6 +746,7 @@ void freeDisplay(Display* d) {
     SDL_free(d->texts);
     SDL_free(d->ops);
     SDL_free(d->framePixels);
+    SDL_free(d->rowOfCells);
     if (d->canvas != nullptr) {
         SDL_DestroyTexture(d->canvas);
     }
@@ -720,10 +867,12 @@ bool openDisplay(SDL_Renderer* renderer, SDL_Texture* tiles) {
     d->opCapacity = firstOpCapacity;
     d->ops = static_cast<Op*>(SDL_malloc(sizeof(Op) * firstOpCapacity));
     d->framePixels = static_cast<Uint32*>(SDL_malloc(sizeof(Uint32) * frameWidth * frameHeight));
+    d->rowOfCells = static_cast<Uint32*>(SDL_malloc(sizeof(Uint32) * frameWidth * tileSize));
     d->canvas = SDL_CreateTexture(renderer, d->format, SDL_TEXTUREACCESS_TARGET, frameWidth, frameHeight);
     d->nextTextId = 1;
     d->frame = 2;
-    if (d->texts == nullptr || d->ops == nullptr || d->framePixels == nullptr || d->canvas == nullptr ||
+    if (d->texts == nullptr || d->ops == nullptr || d->framePixels == nullptr || d->rowOfCells == nullptr ||
+        d->canvas == nullptr ||
         !composeTiles(d)) {
         SDL_SetRenderTarget(renderer, nullptr);
         freeDisplay(d);
