@@ -134,7 +134,7 @@ void dropHistory(EditHistory* history) {
         if (step.kind == deletedLevel) {
             releaseLevel(step.level);
         } else if (step.kind == renamedLevel) {
-            std::free(step.oldName);
+            releaseName(step.level, step.oldName);
         }
     }
     std::free(history->steps);
@@ -202,8 +202,7 @@ bool undoEdit(EditState* state) {
             }
             break;
         case renamedLevel:
-            std::free(level->name);
-            level->name = step.oldName;
+            releaseName(level, swapName(level, step.oldName));
             break;
     }
     state->level = level;
@@ -281,27 +280,13 @@ int createLevel(EditState* state, Level** level) {
             return dialogClosed;
         }
     }
-    Level* created = static_cast<Level*>(std::malloc(sizeof(Level)));
-    if (created == nullptr) {
-        *level = nullptr;
-        return dialogOk;
+    // Null when memory ran out: the caller tells the user.
+    Level* created = newLevel(size, newLevelName, std::strlen(newLevelName));
+    if (created != nullptr) {
+        for (int i = 0; i < size.x * size.y; i++) {
+            created->tiles[i] = floorTileS;
+        }
     }
-    size_t cells = static_cast<size_t>(size.x * size.y);
-    created->name = static_cast<char*>(std::malloc(std::strlen(newLevelName) + 1));
-    created->tiles = static_cast<TileState*>(std::malloc(sizeof(TileState) * cells));
-    if (created->name == nullptr || created->tiles == nullptr) {
-        std::free(created->name);
-        std::free(created->tiles);
-        std::free(created);
-        *level = nullptr;
-        return dialogOk;
-    }
-    std::strcpy(created->name, newLevelName);
-    for (size_t i = 0; i < cells; i++) {
-        created->tiles[i] = floorTileS;
-    }
-    created->size = size;
-    created->prev = created->next = nullptr;
     *level = created;
     return dialogOk;
 }
@@ -360,11 +345,10 @@ void removeCurrent(EditState* state) {
 // Gives the current level the heap string `name`.
 void setName(EditState* state, char* name) {
     Level* current = state->level;
-    EditStep step{renamedLevel, current, nullptr, state->edit, invalidS, current->name};
-    current->name = name;
+    EditStep step{renamedLevel, current, nullptr, state->edit, invalidS, swapName(current, name)};
     state->unsaved = true;
     if (!recordEdit(state, step)) {
-        std::free(step.oldName);
+        releaseName(current, step.oldName);
     }
 }
 

@@ -12,6 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr int stagingSize = maxLevelWidth * maxLevelHeight;
@@ -85,12 +89,12 @@ bool hasStoredRow(const LoadState* state) {
     return state->rowIndex > 0;
 }
 
+// The cells and the first name live in the record's own block.
 void freeLevel(Level* level) {
     if (level == nullptr) {
         return;
     }
-    std::free(level->tiles);
-    std::free(level->name);
+    releaseName(level, level->name);
     std::free(level);
 }
 
@@ -104,25 +108,12 @@ void resetPending(LoadState* state) {
 // memory ran out, in which case the whole list is already released.
 int addLevel(LoadState* state, Level** first, Level** current) {
     if (state->maxLength <= maxLevelWidth && state->rowIndex <= maxLevelHeight) {
-        Level* level = static_cast<Level*>(std::malloc(sizeof(Level)));
+        Level* level = newLevel(Coordinates{state->maxLength, state->rowIndex}, state->name, std::strlen(state->name));
         if (level == nullptr) {
             unloadLevel(*first);
             *first = *current = nullptr;
             return loadNoMemory;
         }
-        level->prev = level->next = nullptr;
-        level->size = Coordinates{state->maxLength, state->rowIndex};
-        size_t nameLength = std::strlen(state->name);
-        level->tiles = static_cast<TileState*>(
-            std::malloc(sizeof(TileState) * static_cast<size_t>(state->maxLength * state->rowIndex)));
-        level->name = static_cast<char*>(std::malloc(nameLength + 1));
-        if (level->tiles == nullptr || level->name == nullptr) {
-            freeLevel(level);
-            unloadLevel(*first);
-            *first = *current = nullptr;
-            return loadNoMemory;
-        }
-        std::memcpy(level->name, state->name, nameLength + 1);
         // Short rows are padded with floor to the level's width.
         for (int r = 0; r < state->rowIndex; r++) {
             TileState* row = level->tiles + r * state->maxLength;
@@ -286,12 +277,37 @@ int readLines(int fd, LoadState* state, int* code, Level** first, Level** curren
 
 // --- writing -------------------------------------------------------------
 
+constexpr size_t writerBytes = 65536;
+
 struct Writer {
     int fd;
     bool failed;
     size_t used;
-    char buffer[65536];
+    char buffer[writerBytes];
+    char cells[writerBytes + 16];  // one level's cells in file characters
 };
+
+// The file characters of `count` cells, sixteen at a time where SSE2 is
+// there: values 1 to 6 select their character, anything else is a space.
+void cellsToChars(const TileState* cells, size_t count, char* out) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    static_assert(sizeof(TileState) == 1, "cells are bytes");
+    const __m128i space = _mm_set1_epi8(' ');
+    for (; i + 16 <= count; i += 16) {
+        __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + i));
+        __m128i result = space;
+        for (int value = wallS; value <= targetS; value++) {
+            __m128i is = _mm_cmpeq_epi8(values, _mm_set1_epi8(static_cast<char>(value)));
+            result = _mm_or_si128(_mm_andnot_si128(is, result), _mm_and_si128(is, _mm_set1_epi8(fileCharacters[value])));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), result);
+    }
+#endif
+    for (; i < count; i++) {
+        out[i] = tileToChar(cells[i]);
+    }
+}
 
 void flushWriter(Writer* writer) {
     size_t done = 0;
@@ -322,7 +338,7 @@ void writeLevels(Writer* writer, const Level* level) {
         size_t width = level->size.x > 0 ? static_cast<size_t>(level->size.x) : 0;
         size_t height = level->size.y > 0 ? static_cast<size_t>(level->size.y) : 0;
         size_t bytes = 3 + nameLength + height * (width + 1) + 1;
-        if (bytes > sizeof writer->buffer) {
+        if (bytes > writerBytes) {
             writer->failed = true;  // no level the game makes comes near this
             break;
         }
@@ -332,11 +348,10 @@ void writeLevels(Writer* writer, const Level* level) {
         std::memcpy(out, level->name, nameLength);
         out += nameLength;
         *out++ = '\n';
-        const TileState* cell = level->tiles;
+        cellsToChars(level->tiles, width * height, writer->cells);
         for (size_t y = 0; y < height; y++) {
-            for (size_t x = 0; x < width; x++) {
-                *out++ = tileToChar(*cell++);
-            }
+            std::memcpy(out, writer->cells + y * width, width);
+            out += width;
             *out++ = '\n';
         }
         *out++ = '\n';
@@ -542,6 +557,46 @@ SaveOutcome writeAndReplace(Level* level, const char* target, const struct stat*
 }
 
 }  // namespace
+
+namespace {
+
+size_t cellCount(Coordinates size) {
+    return size.x > 0 && size.y > 0 ? static_cast<size_t>(size.x) * static_cast<size_t>(size.y) : 0;
+}
+
+// Where the name a level was made with lies: just after its cells.
+const char* firstName(const Level* level) {
+    return reinterpret_cast<const char*>(level->tiles + cellCount(level->size));
+}
+
+}  // namespace
+
+Level* newLevel(Coordinates size, const char* name, size_t nameLength) {
+    size_t cells = cellCount(size);
+    Level* level = static_cast<Level*>(std::malloc(sizeof(Level) + sizeof(TileState) * cells + nameLength + 1));
+    if (level == nullptr) {
+        return nullptr;
+    }
+    level->size = size;
+    level->tiles = reinterpret_cast<TileState*>(level + 1);
+    level->name = reinterpret_cast<char*>(level->tiles + cells);
+    std::memcpy(level->name, name, nameLength);
+    level->name[nameLength] = '\0';
+    level->prev = level->next = nullptr;
+    return level;
+}
+
+char* swapName(Level* level, char* name) {
+    char* old = level->name;
+    level->name = name;
+    return old;
+}
+
+void releaseName(const Level* level, char* name) {
+    if (name != firstName(level)) {
+        std::free(name);
+    }
+}
 
 LoadLevelResult loadLevel(char* filename) {
     LoadLevelResult loaded{loadOk, nullptr};
