@@ -5,6 +5,7 @@
 // on its own.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -63,14 +64,23 @@ long long fileSize(const std::string& path) {
 
 void BM_LoadLevels(benchmark::State& state) {
     std::string path = levelFile();
+    size_t heldBefore = mallinfo2().uordblks;
+    size_t held = 0;
     for (auto _ : state) {
         LoadLevelResult loaded = loadLevel(path.data());
         benchmark::DoNotOptimize(loaded.level);
         state.PauseTiming();
+        held = mallinfo2().uordblks - heldBefore;
         unloadLevel(loaded.level);
         state.ResumeTiming();
     }
     state.SetBytesProcessed(state.iterations() * fileSize(path));
+    // What a loaded level holds on the heap, and what the largest level the
+    // game makes (19 x 11, a 63-byte name) would, both with malloc's header.
+    state.counters["bytes_per_level"] = static_cast<double>(held) / levelCount;
+    Level* largest = newLevel(Coordinates{19, 11}, std::string(63, 'x').c_str(), 63);
+    state.counters["largest_level_bytes"] = static_cast<double>(malloc_usable_size(largest) + sizeof(size_t));
+    unloadLevel(largest);
 }
 
 // Reads the same file and finds its lines, nothing more.

@@ -554,14 +554,16 @@ void layOut(Display* d) {
 }
 
 // Shows the frame's cells marked in `changed` in the window, scaled.
-void showScaled(Display* d, const bool* changed, bool everything) {
+// Appends to `sent` (room for cellCount + 1) the window rectangles that
+// changed; returns false when the whole window did.
+bool showScaled(Display* d, const bool* changed, bool everything, SDL_Rect* sent, int* sentCount) {
     SDL_Renderer* renderer = d->renderer;
     int dirty = 0;
     for (int i = 0; i < cellCount; i++) {
         dirty += changed[i];
     }
     if (dirty == 0 && !everything) {
-        return;
+        return true;
     }
     bool whole = everything || dirty > cellCount / 4;
     // Within each changed cell only the pixels that did change are scaled
@@ -629,6 +631,7 @@ void showScaled(Display* d, const bool* changed, bool everything) {
         SDL_UnlockTexture(d->output);
         SDL_Rect to{d->shown.x + out.x, d->shown.y + out.y, out.w, out.h};
         SDL_RenderCopy(renderer, d->output, &out, &to);
+        sent[(*sentCount)++] = to;
     };
     if (whole) {
         if (everything) {
@@ -637,7 +640,7 @@ void showScaled(Display* d, const bool* changed, bool everything) {
             SDL_RenderClear(renderer);
         }
         showPart(SDL_Rect{0, 0, d->shown.w, d->shown.h});
-        return;
+        return !everything;
     }
     for (const SDL_Rect& part : changedPart) {
         if (part.w == 0) {
@@ -649,6 +652,7 @@ void showScaled(Display* d, const bool* changed, bool everything) {
             showPart(SDL_Rect{x1, y1, x2 - x1 + 1, y2 - y1 + 1});
         }
     }
+    return true;
 }
 
 // Draws the cells of the frame that differ from what the window shows (all
@@ -663,12 +667,42 @@ void showFrame(Display* d) {
             drawCell(d, i);
         }
     }
+    // Only what changed goes to the window system: the software renderer
+    // draws into the window's own surface, which keeps the rest.
+    SDL_Rect sent[cellCount + 1];
+    int sentCount = 0;
+    bool parts = d->shownValid;
     if (d->scaled) {
-        showScaled(d, changed, !d->shownValid);
-        SDL_RenderPresent(d->renderer);
-        SDL_SetRenderTarget(d->renderer, d->canvas);
+        parts = showScaled(d, changed, !d->shownValid, sent, &sentCount) && parts;
     } else {
-        SDL_RenderPresent(d->renderer);
+        for (int row = 0; row < gridRows; row++) {
+            for (int first = 0; first < gridColumns; first++) {
+                if (!changed[row * gridColumns + first]) {
+                    continue;
+                }
+                int last = first;
+                while (last + 1 < gridColumns && changed[row * gridColumns + last + 1]) {
+                    last++;
+                }
+                sent[sentCount++] = SDL_Rect{first * tileSize, row * tileSize, (last - first + 1) * tileSize, tileSize};
+                first = last;
+            }
+        }
+    }
+    // A frame that is mostly new goes whole: one transfer beats many.
+    int changedCells = 0;
+    for (bool c : changed) {
+        changedCells += c;
+    }
+    parts = parts && changedCells <= cellCount / 2;
+    SDL_RenderFlush(d->renderer);
+    if (parts) {
+        SDL_UpdateWindowSurfaceRects(d->window, sent, sentCount);
+    } else {
+        SDL_UpdateWindowSurface(d->window);
+    }
+    if (d->scaled) {
+        SDL_SetRenderTarget(d->renderer, d->canvas);
     }
     d->shownValid = true;
 }
@@ -938,13 +972,8 @@ int waitEvent(SDL_Renderer* renderer, SDL_Event* event) {
                     layOut(d);
                     showFrame(d);
                 } else if (event->window.event == SDL_WINDOWEVENT_EXPOSED) {
-                    if (d->scaled) {
-                        SDL_SetRenderTarget(renderer, nullptr);
-                    }
-                    SDL_RenderPresent(renderer);
-                    if (d->scaled) {
-                        SDL_SetRenderTarget(renderer, d->canvas);
-                    }
+                    // The window's surface still holds the frame.
+                    SDL_UpdateWindowSurface(d->window);
                 }
                 continue;
             case SDL_KEYDOWN:
