@@ -1,7 +1,7 @@
 """A typical game in a real X window, from the first key to the closed window.
 
-Pushes the crate to "Játék kezdése", types palyak.txt on the on-screen
-keyboard by clicks, solves the first level, saves, goes on to the next level
+Pushes the crate to "Játék kezdése", clears the offered palyak.txt and types
+it again on the on-screen keyboard by clicks, solves the first level, saves, goes on to the next level
 and leaves; opens the editor on a new file, makes a level with the mouse and
 saves it; then closes the window as a window manager does. Every step waits
 for the window to change. The files on disk are compared byte for byte.
@@ -16,6 +16,7 @@ from xgame import XGame
 # Cells of the on-screen keyboard: rows 6 to 9 from column 4.
 KEY_ROWS = ["0123456789öü", "qwertzuiopőú", "asdfghjkléáű", "íyxcvbnm,.-ó"]
 OK_BUTTON = (17, 1)
+BACKSPACE_KEY = (16, 6)
 
 
 def key_cell(char):
@@ -64,7 +65,10 @@ def main():
         # 1. The crate onto the target in front of "Játék kezdése".
         game.changed(lambda: game.key("Down", "Down", "Down", "Right", "Up"), "a push in the room")
         game.changed(lambda: game.key("Up"), "the file-name prompt")
-        # 2. palyak.txt by clicks alone.
+        # 2. palyak.txt by clicks alone: the prompt offers it already, so it
+        # is cleared with the on-screen backspace key and typed again.
+        for _ in range(len("palyak.txt")):
+            game.changed(lambda: game.click(*BACKSPACE_KEY), "a character less")
         for char in "palyak.txt":
             game.changed(lambda: game.click(*key_cell(char)), "the letter " + char)
         game.screenshot("input")

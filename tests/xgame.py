@@ -40,9 +40,17 @@ class XGame:
     """Use as a context manager: the game and Xvfb end with the block."""
 
     def __init__(self, binary, build_dir, files=None, keymap=None, artefacts=None,
-                 assets=("tiles.png", "font.ttf"), game_window=True):
+                 assets=("tiles.png", "font.ttf"), game_window=True, screen="1280x800",
+                 window_manager=False, env=None, home=False):
         self.binary = binary
         self.assets = assets
+        self.screen = screen
+        # openbox, for what only a window manager does: full screen.
+        self.window_manager = window_manager
+        self.extra_env = env or {}
+        # The game started in a home folder of its own, as a desktop menu does.
+        self.home = home
+        self.wm = None
         # False when the window expected is not the game's own 1280 x 768 one.
         self.game_window = game_window
         self.build_dir = build_dir
@@ -77,7 +85,8 @@ class XGame:
         # Xvfb picks a free display itself and tells us its number.
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.screen + "x24", "-nolisten", "tcp",
+             "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         number = b""
@@ -92,9 +101,16 @@ class XGame:
             raise Failure("Xvfb did not start")
         self.env = dict(os.environ, DISPLAY=":" + number.decode().strip(), SDL_AUDIODRIVER="dummy")
         self.env.pop("SDL_VIDEODRIVER", None)
+        if self.home:
+            self.env["HOME"] = self.dir
+        self.env.update(self.extra_env)
         if self.keymap:
             subprocess.run(["setxkbmap", self.keymap], env=self.env, check=True)
         self.display = xdisplay.Display(self.env["DISPLAY"])
+        if self.window_manager:
+            self.wm = subprocess.Popen(["openbox"], env=self.env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+            time.sleep(0.5)
         self.started = time.time()
         self.game = subprocess.Popen([self.binary], cwd=self.dir, env=self.env,
                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
@@ -114,6 +130,9 @@ class XGame:
         if self.game is not None and self.game.poll() is None:
             self.game.kill()
             self.game.wait()
+        if self.wm is not None:
+            self.wm.kill()
+            self.wm.wait()
         if self.display is not None:
             try:
                 self.display.close()
@@ -131,19 +150,25 @@ class XGame:
 
     # --- looking -----------------------------------------------------------
 
+    def size(self):
+        geometry = self.window.get_geometry()
+        return geometry.width, geometry.height
+
     def pixels(self):
-        image = self.window.get_image(0, 0, WIDTH, HEIGHT, X.ZPixmap, 0xFFFFFFFF)
+        width, height = self.size()
+        image = self.window.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF)
         return image.data
 
     def pixels_hash(self):
         return hashlib.sha1(self.pixels()).hexdigest()
 
     def _blank_hash(self):
-        return hashlib.sha1(bytes(WIDTH * HEIGHT * 4)).hexdigest()
+        width, height = self.size()
+        return hashlib.sha1(bytes(width * height * 4)).hexdigest()
 
     def pixel(self, x, y, data=None):
         data = data if data is not None else self.pixels()
-        offset = (y * WIDTH + x) * 4
+        offset = (y * self.size()[0] + x) * 4
         b, g, r = data[offset], data[offset + 1], data[offset + 2]
         return r, g, b
 
@@ -152,17 +177,18 @@ class XGame:
         if not self.artefacts:
             return None
         os.makedirs(self.artefacts, exist_ok=True)
+        width, height = self.size()
         data = self.pixels()
         rows = []
-        for y in range(HEIGHT):
-            row = bytearray(WIDTH * 3)
-            line = data[y * WIDTH * 4:(y + 1) * WIDTH * 4]
+        for y in range(height):
+            row = bytearray(width * 3)
+            line = data[y * width * 4:(y + 1) * width * 4]
             row[0::3] = line[2::4]
             row[1::3] = line[1::4]
             row[2::3] = line[0::4]
             rows.append(bytes(row))
         path = os.path.join(self.artefacts, name + ".png")
-        write_png(path, WIDTH, HEIGHT, rows)
+        write_png(path, width, height, rows)
         return path
 
     def wait_for(self, condition, what, timeout=15):
@@ -187,9 +213,17 @@ class XGame:
         subprocess.run(["xdotool", "key", "--delay", "30"] + list(keys), env=self.env, check=True, timeout=30)
 
     def click(self, column, row, button=1):
-        x, y = column * CELL + CELL // 2, row * CELL + CELL // 2
+        self.click_pixel(column * CELL + CELL // 2, row * CELL + CELL // 2, button)
+
+    def click_pixel(self, x, y, button=1):
+        """A click at window pixel (x, y), whatever the window's size."""
         subprocess.run(["xdotool", "mousemove", "--window", str(self.window_id), str(x), str(y),
                         "click", str(button)], env=self.env, check=True, timeout=30)
+
+    def resize(self, width, height):
+        subprocess.run(["xdotool", "windowsize", str(self.window_id), str(width), str(height)],
+                       env=self.env, check=True, timeout=30)
+        self.wait_for(lambda: self.size() == (width, height), "the size %dx%d" % (width, height))
 
     def close_window(self):
         """Asks the window to close as a window manager does."""

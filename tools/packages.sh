@@ -13,6 +13,7 @@ if [ "${1:-}" = "--tests" ]; then
     clang libclang-rt-14-dev
     xvfb xdotool x11-xkb-utils xfonts-base python3 python3-xlib
     valgrind
+    lintian desktop-file-utils appstream openbox
   )
 fi
 
