@@ -63,7 +63,7 @@ def main():
     for name in ("tiles.png", "font.ttf"):
         shutil.copy(os.path.join(build_dir, name), workdir)
     read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24",
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
                              "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)

@@ -49,8 +49,20 @@ void fitToDesktop(SDL_Window* window) {
     if (SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window), &usable) != 0) {
         return;
     }
+    // With room to spare the title bar cannot matter; on a tight desktop the
+    // window manager's borders decide, known once it has framed the window.
+    const int roomForBorders = 64;
+    if (usable.w >= frameWidth + roomForBorders && usable.h >= frameHeight + roomForBorders) {
+        return;
+    }
     int top = 0, left = 0, bottom = 0, right = 0;
-    SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right);
+    for (int tries = 0; tries < 20; tries++) {
+        SDL_PumpEvents();
+        if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0 || top > 0) {
+            break;
+        }
+        SDL_Delay(5);
+    }
     int roomW = usable.w - left - right;
     int roomH = usable.h - top - bottom;
     if (roomW >= frameWidth && roomH >= frameHeight) {
@@ -58,7 +70,8 @@ void fitToDesktop(SDL_Window* window) {
     }
     SDL_Rect fitted = fitFrame(roomW, roomH);
     SDL_SetWindowSize(window, fitted.w, fitted.h);
-    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    // Positions are the inside's: the title bar must stay on the screen too.
+    SDL_SetWindowPosition(window, usable.x + left + fitted.x, usable.y + top + fitted.y);
 }
 
 // The bundled level file, offered at the first prompt when it is at hand.

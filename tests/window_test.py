@@ -1,7 +1,8 @@
 """The window scales: resized to 960 x 576 and to 1920 x 1200 it shows the
 same picture as at 1280 x 768, scaled, with bars where its shape differs;
 clicks land on the cells they show, and a click on a bar does nothing; F11
-switches to full screen and back. A window manager runs, as on a desktop.
+switches to full screen and back. On a 1366 x 768 screen the whole window
+fits. A window manager runs, as on a desktop.
 
 usage: window_test.py BINARY BUILD_DIR
 """
@@ -89,7 +90,23 @@ def main():
         game.close_window()
         status = game.wait_exit()
         expect(status == 0, "exit status %d" % status)
-    print("1 passed, 0 failed")
+
+    # A laptop's 1366 x 768: the window and its title bar fit on the screen,
+    # at the frame's shape.
+    with XGame(binary, build_dir, screen="1366x768", window_manager=True) as game:
+        width, height = game.size()
+        root = game.display.screen().root
+        frame = game.window
+        while frame.query_tree().parent != root:
+            frame = frame.query_tree().parent
+        outer = frame.get_geometry()
+        expect(width < FRAME_W and height < FRAME_H, "a smaller window: %dx%d" % (width, height))
+        expect(abs(width * FRAME_H - height * FRAME_W) <= FRAME_W, "the frame's shape: %dx%d" % (width, height))
+        expect(outer.y >= 0 and outer.y + outer.height <= 768 and outer.x >= 0 and outer.x + outer.width <= 1366,
+               "the whole window is on the screen: %d,%d %dx%d" % (outer.x, outer.y, outer.width, outer.height))
+        game.close_window()
+        expect(game.wait_exit() == 0, "a clean end")
+    print("2 passed, 0 failed")
 
 
 if __name__ == "__main__":

@@ -40,7 +40,7 @@ class XGame:
     """Use as a context manager: the game and Xvfb end with the block."""
 
     def __init__(self, binary, build_dir, files=None, keymap=None, artefacts=None,
-                 assets=("tiles.png", "font.ttf"), game_window=True, screen="1280x800",
+                 assets=("tiles.png", "font.ttf"), game_window=True, screen="1280x1024",
                  window_manager=False, env=None, home=False):
         self.binary = binary
         self.assets = assets
