@@ -1,0 +1,89 @@
+// The level design tools: the solver's answers on levels small enough to
+// count by hand, and the measures the campaign is chosen by.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "harness.h"
+#include "levelkit.h"
+
+namespace {
+
+struct SolveCase {
+    const char* label;
+    std::string text;
+    bool solvable;
+    int pushes;
+    int bound;
+};
+
+TEST(LevelKit, SolverFindsTheFewestPushes) {
+    const SolveCase cases[] = {
+        {"one push", "#####\n#@$.#\n#####\n", true, 1, 1},
+        {"a walk round first", "#########\n#@.  $  #\n# ##### #\n#       #\n#########\n", true, 3, 3},
+        // The lone crate's shortest way needs a push from inside the wall.
+        {"the player decides", "######\n#@#  #\n# $  #\n#.   #\n######\n", true, 4, 2},
+        {"order matters", "######\n#..$ #\n##$# #\n##  @#\n######\n", true, 3, 3},
+        {"side by side", "#######\n#@#   #\n#.    #\n#.$$ ##\n#  ###\n####\n", true, 8, 4},
+        {"a crate in a corner", "######\n#$   #\n#  @.#\n######\n", false, 0, 0},
+        {"two crates in a row in a corridor", "#######\n#@$$ .#\n#######\n", false, 0, 0},
+        {"already solved", "#####\n#@* #\n#####\n", true, 0, 0},
+    };
+    for (const SolveCase& c : cases) {
+        Level* level = levelsFromText(c.text);
+        ASSERT_NE(level, nullptr) << c.label;
+        levelkit::Board board;
+        ASSERT_TRUE(levelkit::boardFromLevel(level, &board)) << c.label;
+        levelkit::Solution s = levelkit::solve(board, 100000);
+        EXPECT_FALSE(s.gaveUp) << c.label;
+        EXPECT_EQ(s.solved, c.solvable) << c.label;
+        if (c.solvable) {
+            EXPECT_EQ(s.pushes, c.pushes) << c.label;
+            EXPECT_EQ(levelkit::matchingBound(board, board.crates), c.bound) << c.label;
+            int pushes = 0;
+            bool solved = false;
+            EXPECT_TRUE(levelkit::replay(board, s.moves, &pushes, &solved, nullptr, nullptr)) << c.label;
+            EXPECT_TRUE(solved) << c.label;
+            EXPECT_EQ(pushes, c.pushes) << c.label;
+        }
+        unloadLevel(level);
+    }
+}
+
+TEST(LevelKit, MeasuresAndTwins) {
+    struct Case {
+        const char* label;
+        std::string text;
+        bool open3x3;
+        int outside;
+    };
+    const Case cases[] = {
+        {"a narrow room", "######\n#..$ #\n##$# #\n##  @#\n######\n", false, 2},
+        {"an open hall", "#####\n#@  #\n# $ #\n#  .#\n#####\n", true, 0},
+        {"outside the walls", "  ####\n###  #\n#@$ .#\n######\n", false, 2},
+    };
+    for (const Case& c : cases) {
+        Level* level = levelsFromText(c.text);
+        levelkit::Board board;
+        ASSERT_TRUE(levelkit::boardFromLevel(level, &board)) << c.label;
+        levelkit::Solution s = levelkit::solve(board, 100000);
+        levelkit::Measures m = levelkit::measure(board, level, s);
+        EXPECT_EQ(m.open3x3, c.open3x3) << c.label;
+        EXPECT_EQ(m.outside, c.outside) << c.label;
+        EXPECT_TRUE(m.everyCrateMoves) << c.label;
+        unloadLevel(level);
+    }
+    // Turned and mirrored levels are twins; a moved crate is not.
+    Level* a = levelsFromText("#####\n#@$.#\n# # #\n#####\n");
+    Level* turned = levelsFromText("####\n# @#\n##$#\n# .#\n####\n");
+    Level* mirrored = levelsFromText("#####\n#.$@#\n# # #\n#####\n");
+    Level* other = levelsFromText("#####\n#@ .#\n#$# #\n#####\n");
+    EXPECT_EQ(levelkit::canonicalForm(a), levelkit::canonicalForm(mirrored));
+    EXPECT_NE(levelkit::canonicalForm(a), levelkit::canonicalForm(other));
+    EXPECT_EQ(levelkit::canonicalForm(a), levelkit::canonicalForm(turned));
+    for (Level* l : {a, turned, mirrored, other}) {
+        unloadLevel(l);
+    }
+}
+
+}  // namespace

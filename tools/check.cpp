@@ -1,0 +1,226 @@
+// Checks a campaign: a level file and its solutions file (from boxtolo_solve)
+// against everything the campaign is chosen by, and prints its table.
+//
+// Per level: the solution replays and solves the level with the pushes it
+// states; every crate moves; no open 3 x 3 floor; at least 80 % of the floor
+// used by a crate or a player step; no floor notch in an outer wall; at most
+// a tenth of the bounding box outside the walls. For the set: names unique,
+// no twins under turning and mirroring, ordered by the difficulty score with
+// each level at most about 3 times harder than the one before, and, in
+// chapters of 12: the first chapter 1 to 10 pushes, the later ones at least
+// 75 % excess of 2 or more, the last chapter excess 8 or more everywhere and
+// up to 120 pushes or more.
+//
+// usage: boxtolo_check LEVELFILE SOLUTIONS [--markdown]
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "file.h"
+#include "levelkit.h"
+
+namespace {
+
+struct Stored {
+    std::string name;
+    int pushes;
+    long effort;
+    std::string moves;
+};
+
+std::vector<Stored> readSolutions(const char* path) {
+    std::vector<Stored> found;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::stringstream fields(line);
+        Stored s;
+        std::string pushes, effort;
+        std::getline(fields, s.name, '\t');
+        std::getline(fields, pushes, '\t');
+        std::getline(fields, effort, '\t');
+        std::getline(fields, s.moves, '\t');
+        s.pushes = std::atoi(pushes.c_str());
+        s.effort = std::atol(effort.c_str());
+        found.push_back(s);
+    }
+    return found;
+}
+
+double median(std::vector<int> values) {
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s LEVELFILE SOLUTIONS [--markdown]\n", argv[0]);
+        return 2;
+    }
+    bool markdown = argc > 3 && std::strcmp(argv[3], "--markdown") == 0;
+    LoadLevelResult loaded = loadLevel(argv[1]);
+    if (loaded.result != loadOk) {
+        std::fprintf(stderr, "%s: load code %d\n", argv[1], loaded.result);
+        return 2;
+    }
+    std::vector<Stored> solutions = readSolutions(argv[2]);
+    std::vector<std::string> problems;
+    auto problem = [&](int index, const char* name, const std::string& what) {
+        char line[256];
+        std::snprintf(line, sizeof line, "%d %s: %s", index, name, what.c_str());
+        problems.push_back(line);
+    };
+    std::set<std::string> names, forms;
+    std::vector<levelkit::Measures> all;
+    std::vector<std::string> levelNames;
+    bool fullSize = false;
+    int index = 0;
+    for (const Level* level = loaded.level; level != nullptr; level = level->next) {
+        index++;
+        levelkit::Board board;
+        if (!levelkit::boardFromLevel(level, &board)) {
+            problem(index, level->name, "not playable");
+            continue;
+        }
+        if (!names.insert(level->name).second) {
+            problem(index, level->name, "the name is used twice");
+        }
+        if (!forms.insert(levelkit::canonicalForm(level)).second) {
+            problem(index, level->name, "a twin of an earlier level, turned or mirrored");
+        }
+        fullSize = fullSize || (level->size.x == 19 && level->size.y == 11);
+        if (static_cast<size_t>(index) > solutions.size() || solutions[static_cast<size_t>(index - 1)].name != level->name) {
+            problem(index, level->name, "no solution of that name in its place");
+            continue;
+        }
+        const Stored& stored = solutions[static_cast<size_t>(index - 1)];
+        levelkit::Solution s;
+        s.solved = true;
+        s.pushes = stored.pushes;
+        s.moves = stored.moves;
+        s.expanded = stored.effort;
+        int pushes = 0;
+        bool solved = false;
+        if (!levelkit::replay(board, s.moves, &pushes, &solved, nullptr, nullptr) || !solved ||
+            pushes != stored.pushes) {
+            problem(index, level->name, "the solution does not solve it with the pushes stated");
+        }
+        levelkit::Measures m = levelkit::measure(board, level, s);
+        if (!m.everyCrateMoves) {
+            problem(index, level->name, "a crate never moves");
+        }
+        if (m.open3x3) {
+            problem(index, level->name, "open 3 x 3 floor");
+        }
+        if (m.usedCells * 10 < m.floorCells * 8) {
+            problem(index, level->name, "less than 80 % of the floor used (" + std::to_string(m.usedCells) + " of " +
+                                            std::to_string(m.floorCells) + ")");
+        }
+        if (m.notch) {
+            problem(index, level->name, "a floor notch in an outer wall");
+        }
+        if (m.outside * 10 > m.box) {
+            problem(index, level->name, "more than a tenth of the box outside the walls (" +
+                                            std::to_string(m.outside) + " of " + std::to_string(m.box) + ")");
+        }
+        all.push_back(m);
+        levelNames.push_back(level->name);
+    }
+    if (solutions.size() != static_cast<size_t>(index)) {
+        problem(0, "the solutions file", std::to_string(solutions.size()) + " solutions for " + std::to_string(index) +
+                                             " levels");
+    }
+    // Order and chapters.
+    for (size_t i = 1; i < all.size(); i++) {
+        if (all[i].score < all[i - 1].score) {
+            problem(static_cast<int>(i + 1), levelNames[i].c_str(), "easier than the level before it");
+        }
+        if (all[i].score > 3.5 * all[i - 1].score) {
+            char what[96];
+            std::snprintf(what, sizeof what, "%.1f times harder than the level before it",
+                          all[i].score / all[i - 1].score);
+            problem(static_cast<int>(i + 1), levelNames[i].c_str(), what);
+        }
+    }
+    int chapters = static_cast<int>(all.size()) / 12;
+    std::vector<double> medians;
+    int minCrates = 99, maxCrates = 0;
+    for (const auto& m : all) {
+        minCrates = std::min(minCrates, m.crates);
+        maxCrates = std::max(maxCrates, m.crates);
+    }
+    int laterLevels = 0, laterExcess = 0, lastMax = 0;
+    for (int c = 0; c < chapters; c++) {
+        std::vector<int> pushes;
+        for (int i = c * 12; i < c * 12 + 12; i++) {
+            const auto& m = all[static_cast<size_t>(i)];
+            pushes.push_back(m.pushes);
+            if (c == 0 && (m.pushes < 1 || m.pushes > 10)) {
+                problem(i + 1, levelNames[static_cast<size_t>(i)].c_str(), "a first-chapter level of more than 10 pushes");
+            }
+            if (c > 0) {
+                laterLevels++;
+                laterExcess += m.excess >= 2;
+            }
+            if (c == chapters - 1) {
+                lastMax = std::max(lastMax, m.pushes);
+                if (m.excess < 8) {
+                    problem(i + 1, levelNames[static_cast<size_t>(i)].c_str(), "a last-chapter level of excess below 8");
+                }
+            }
+        }
+        medians.push_back(median(pushes));
+    }
+    if (laterLevels > 0 && laterExcess * 4 < laterLevels * 3) {
+        problem(0, "the set", "only " + std::to_string(laterExcess) + " of " + std::to_string(laterLevels) +
+                                  " levels after the first chapter have excess 2 or more");
+    }
+    if (chapters == 5 && lastMax < 120) {
+        problem(0, "the set", "the last chapter reaches only " + std::to_string(lastMax) + " pushes");
+    }
+    if (!fullSize) {
+        problem(0, "the set", "no level uses the whole 19 x 11 area");
+    }
+    if (markdown) {
+        std::printf("| # | Name | Crates | Pushes | Excess |\n|---|---|---|---|---|\n");
+        for (size_t i = 0; i < all.size(); i++) {
+            std::printf("| %zu | %s | %d | %d | %d |\n", i + 1, levelNames[i].c_str(), all[i].crates, all[i].pushes,
+                        all[i].excess);
+        }
+    } else {
+        std::printf(" #  crates pushes  moves bound excess     effort       score  used  name\n");
+        for (size_t i = 0; i < all.size(); i++) {
+            const auto& m = all[i];
+            if (i % 12 == 0) {
+                std::printf("-- chapter %zu\n", i / 12 + 1);
+            }
+            std::printf("%2zu  %5d %6d %6d %5d %6d %10ld %11.0f  %3d%%  %s\n", i + 1, m.crates, m.pushes, m.moves,
+                        m.bound, m.excess, m.effort, m.score, m.floorCells ? 100 * m.usedCells / m.floorCells : 0,
+                        levelNames[i].c_str());
+        }
+        std::printf("chapter medians of pushes:");
+        for (double m : medians) {
+            std::printf(" %.1f", m);
+        }
+        std::printf("; crates %d to %d\n", minCrates, maxCrates);
+        for (const std::string& p : problems) {
+            std::printf("PROBLEM %s\n", p.c_str());
+        }
+        std::printf("%zu problems\n", problems.size());
+    }
+    unloadLevel(loaded.level);
+    return problems.empty() ? 0 : 1;
+}
