@@ -12,17 +12,7 @@ import subprocess
 import sys
 import tempfile
 
-from xgame import XGame
-
-
-def expect(condition, message):
-    if not condition:
-        raise AssertionError(message)
-
-
-def green_at(game, column, row):
-    r, g, b = game.pixel(column * 64 + 3, row * 64 + 3)
-    return g > r + 20 and g > b + 20
+from xgame import XGame, expect, green_at
 
 
 def main():

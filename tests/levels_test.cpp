@@ -3,41 +3,13 @@
 // move by move. Milliseconds, whatever the machine is doing.
 #include "../src/play.cpp"
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "harness.h"
+#include "levelkit.h"
 
 namespace {
-
-struct Kept {
-    std::string name;
-    int pushes = 0;
-    std::string moves;
-};
-
-std::vector<Kept> keptSolutions(const std::string& path) {
-    std::vector<Kept> kept;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        std::stringstream fields(line);
-        Kept k;
-        std::string pushes, searched;
-        std::getline(fields, k.name, '\t');
-        std::getline(fields, pushes, '\t');
-        std::getline(fields, searched, '\t');
-        std::getline(fields, k.moves, '\t');
-        k.pushes = std::atoi(pushes.c_str());
-        kept.push_back(k);
-    }
-    return kept;
-}
 
 // A window only for the win alert, which every last push brings up.
 class BundledLevels : public ScreenTest {};
@@ -47,11 +19,11 @@ TEST_F(BundledLevels, EverySolutionKeptBesideThemSolvesItsLevel) {
     LoadLevelResult loaded = loadLevel((source + "/levels/palyak.txt").data());
     ASSERT_EQ(loaded.result, 0);
     ASSERT_TRUE(checkLevels(loaded.level)) << "every level is playable";
-    std::vector<Kept> kept = keptSolutions(source + "/levels/palyak.solutions");
+    std::vector<levelkit::KeptSolution> kept = levelkit::readSolutions(source + "/levels/palyak.solutions");
     ASSERT_EQ(static_cast<int>(kept.size()), countLevels(loaded.level)) << "one solution for each level";
     size_t index = 0;
     for (Level* level = loaded.level; level != nullptr && index < kept.size(); level = level->next, index++) {
-        const Kept& k = kept[index];
+        const levelkit::KeptSolution& k = kept[index];
         SCOPED_TRACE(std::to_string(index + 1) + " " + level->name);
         EXPECT_EQ(k.name, level->name) << "the solutions follow the levels' order";
         PlayState state{};

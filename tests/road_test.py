@@ -11,7 +11,7 @@ usage: road_test.py BINARY BUILD_DIR LEVELS ARTEFACT_DIR
 import os
 import sys
 
-from xgame import XGame
+from xgame import XGame, expect, green_at
 
 # Cells of the on-screen keyboard: rows 6 to 9 from column 4.
 KEY_ROWS = ["0123456789öü", "qwertzuiopőú", "asdfghjkléáű", "íyxcvbnm,.-ó"]
@@ -44,16 +44,6 @@ def file_form(text):
         out.extend(r.ljust(width) + "\n" for r in level["rows"])
         out.append("\n")
     return "".join(out)
-
-
-def expect(condition, message):
-    if not condition:
-        raise AssertionError(message)
-
-
-def green_at(game, column, row):
-    r, g, b = game.pixel(column * 64 + 3, row * 64 + 3)
-    return g > r + 20 and g > b + 20
 
 
 def main():

@@ -8,14 +8,9 @@ usage: window_test.py BINARY BUILD_DIR
 """
 import sys
 
-from xgame import XGame
+from xgame import XGame, expect
 
 FRAME_W, FRAME_H = 1280, 768
-
-
-def expect(condition, message):
-    if not condition:
-        raise AssertionError(message)
 
 
 def frame_of(game):

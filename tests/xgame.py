@@ -22,6 +22,17 @@ class Failure(Exception):
     pass
 
 
+def expect(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def green_at(game, column, row):
+    """Whether a cell's corner shows green floor: a solved level's background."""
+    r, g, b = game.pixel(column * 64 + 3, row * 64 + 3)
+    return g > r + 20 and g > b + 20
+
+
 def write_png(path, width, height, rgb_rows):
     """Writes 8-bit RGB rows (bytes) as a PNG file."""
     def chunk(kind, data):

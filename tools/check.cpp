@@ -28,35 +28,6 @@
 
 namespace {
 
-struct Stored {
-    std::string name;
-    int pushes;
-    long effort;
-    std::string moves;
-};
-
-std::vector<Stored> readSolutions(const char* path) {
-    std::vector<Stored> found;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        std::stringstream fields(line);
-        Stored s;
-        std::string pushes, effort;
-        std::getline(fields, s.name, '\t');
-        std::getline(fields, pushes, '\t');
-        std::getline(fields, effort, '\t');
-        std::getline(fields, s.moves, '\t');
-        s.pushes = std::atoi(pushes.c_str());
-        s.effort = std::atol(effort.c_str());
-        found.push_back(s);
-    }
-    return found;
-}
-
 double median(std::vector<int> values) {
     std::sort(values.begin(), values.end());
     size_t n = values.size();
@@ -76,7 +47,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: load code %d\n", argv[1], loaded.result);
         return 2;
     }
-    std::vector<Stored> solutions = readSolutions(argv[2]);
+    std::vector<levelkit::KeptSolution> solutions = levelkit::readSolutions(argv[2]);
     std::vector<std::string> problems;
     auto problem = [&](int index, const char* name, const std::string& what) {
         char line[256];
@@ -106,7 +77,7 @@ int main(int argc, char** argv) {
             problem(index, level->name, "no solution of that name in its place");
             continue;
         }
-        const Stored& stored = solutions[static_cast<size_t>(index - 1)];
+        const levelkit::KeptSolution& stored = solutions[static_cast<size_t>(index - 1)];
         levelkit::Solution s;
         s.solved = true;
         s.pushes = stored.pushes;

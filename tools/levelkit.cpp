@@ -1,9 +1,12 @@
 #include "levelkit.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <cstring>
 #include <queue>
 #include <set>
+#include <sstream>
 
 namespace levelkit {
 
@@ -772,6 +775,32 @@ std::string canonicalForm(const Level* level) {
     return best;
 }
 
+Cells targetCells(const Board& board) {
+    Cells cells;
+    for (int t : board.targets) {
+        cells.set(t);
+    }
+    return cells;
+}
+
+// Every place the player may stand when the crates are home: the lowest cell
+// of each region the crates leave him.
+std::vector<int> solvedPlayers(const Board& solved, const Cells& goal) {
+    std::vector<int> players;
+    Cells covered;
+    for (int cell = 0; cell < solved.cells(); cell++) {
+        if (solved.wall[static_cast<size_t>(cell)] || goal.has(cell) || covered.has(cell)) {
+            continue;
+        }
+        Cells region = reach(solved, goal, cell);
+        for (int w = 0; w < words; w++) {
+            covered.bits[w] |= region.bits[w];
+        }
+        players.push_back(lowest(region));
+    }
+    return players;
+}
+
 std::vector<Start> farthestStarts(const Board& solved, long stateBudget, int keep) {
     struct Back {
         Cells crates;
@@ -783,21 +812,8 @@ std::vector<Start> farthestStarts(const Board& solved, long stateBudget, int kee
     std::vector<Back> states;
     std::vector<Node> keyed;  // the same states, for the table's keys
     Table table;
-    Cells goal;
-    for (int t : solved.targets) {
-        goal.set(t);
-    }
-    // Every place the player may stand when the crates are home.
-    Cells covered;
-    for (int cell = 0; cell < solved.cells(); cell++) {
-        if (solved.wall[static_cast<size_t>(cell)] || goal.has(cell) || covered.has(cell)) {
-            continue;
-        }
-        Cells region = reach(solved, goal, cell);
-        for (int w = 0; w < words; w++) {
-            covered.bits[w] |= region.bits[w];
-        }
-        int player = lowest(region);
+    Cells goal = targetCells(solved);
+    for (int player : solvedPlayers(solved, goal)) {
         states.push_back(Back{goal, static_cast<int16_t>(player), -1, -1, -1, 0});
         keyed.push_back(Node{goal, static_cast<int16_t>(player), 0, -1, -1, -1});
         table.slots[table.find(keyed, goal, player)] = static_cast<int32_t>(keyed.size() - 1);
@@ -866,21 +882,9 @@ std::vector<Start> distantStarts(const Board& solved, int width, int depth, int 
         std::vector<int> where;     // each crate's cell, same order
     };
     std::vector<Beam> layer;
-    Cells goal;
-    for (int t : solved.targets) {
-        goal.set(t);
-    }
-    Cells covered;
-    for (int cell = 0; cell < solved.cells(); cell++) {
-        if (solved.wall[static_cast<size_t>(cell)] || goal.has(cell) || covered.has(cell)) {
-            continue;
-        }
-        Cells region = reach(solved, goal, cell);
-        for (int w = 0; w < words; w++) {
-            covered.bits[w] |= region.bits[w];
-        }
-        Beam b{goal, lowest(region), 0, 0, std::vector<int>(solved.targets.size(), 0), solved.targets};
-        layer.push_back(b);
+    Cells goal = targetCells(solved);
+    for (int player : solvedPlayers(solved, goal)) {
+        layer.push_back(Beam{goal, player, 0, 0, std::vector<int>(solved.targets.size(), 0), solved.targets});
     }
     std::vector<Beam> best;
     std::set<std::pair<uint64_t, int>> seen;
@@ -935,6 +939,28 @@ std::vector<Start> distantStarts(const Board& solved, int width, int depth, int 
         found.push_back(Start{b.crates, b.player, b.pulls, b.perCrate});
     }
     return found;
+}
+
+std::vector<KeptSolution> readSolutions(const std::string& path) {
+    std::vector<KeptSolution> kept;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::stringstream fields(line);
+        KeptSolution k;
+        std::string pushes, effort;
+        std::getline(fields, k.name, '\t');
+        std::getline(fields, pushes, '\t');
+        std::getline(fields, effort, '\t');
+        std::getline(fields, k.moves, '\t');
+        k.pushes = std::atoi(pushes.c_str());
+        k.effort = std::atol(effort.c_str());
+        kept.push_back(k);
+    }
+    return kept;
 }
 
 }  // namespace levelkit

@@ -111,6 +111,15 @@ Measures measure(const Board& board, const Level* level, const Solution& solutio
 // exactly when two levels are: for finding twins.
 std::string canonicalForm(const Level* level);
 
+// One line of a solutions file: name, pushes, positions searched, moves.
+struct KeptSolution {
+    std::string name;
+    int pushes = 0;
+    long effort = 0;
+    std::string moves;
+};
+std::vector<KeptSolution> readSolutions(const std::string& path);
+
 // --- generator ---------------------------------------------------------------
 
 // The start positions farthest from the solved one by pulls, found by a
