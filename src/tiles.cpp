@@ -201,7 +201,6 @@ int keptText(Display* d, TTF_Font* font, SDL_Color color, const char* text) {
     if (e.texture == nullptr) {
         SDL_free(e.text);
         e = TextEntry{};
-        e.lastFrame = 0;
         return -1;
     }
     SDL_memcpy(e.text, text, length + 1);

@@ -589,7 +589,6 @@ bool replay(const Board& board, const std::string& moves, int* pushes, bool* sol
     std::vector<int> perCrate(static_cast<size_t>(crateCount), 0);
     Cells touched;
     touched.set(player);
-    touched.bits[0] |= 0;
     forEachCell(crates, [&](int c) { touched.set(c); });
     int pushed = 0;
     for (char m : moves) {
