@@ -18,7 +18,9 @@
 
 namespace {
 
-constexpr int stagingSize = maxLevelWidth * maxLevelHeight;
+// Staging rows are kept a whole 32 bytes apart and wide, padded with floor,
+// so that a row is converted and copied in two 16-byte steps.
+constexpr int stagingStride = 32;
 // Bytes of a line kept for the rules: a row of up to 19 cells, or ";", one
 // space and a name whose 64th byte tells whether its 63rd ends a character.
 constexpr int keptLineBytes = 128;
@@ -27,15 +29,24 @@ constexpr int maxNameBytes = nameBufferSize - 1;
 constexpr int tooLongRow = maxLevelWidth + 1;
 // Lines this short (after the line end) close the pending level.
 constexpr int separatorLength = 2;
+// Levels read from a file are carved one after another from shared blocks;
+// a block goes back to the heap with the last of its levels.
+constexpr size_t sharedBlockBytes = 32768;
+// A carved level may be written this far past its end before its name goes
+// in (its rows are copied whole); every block keeps this much spare.
+constexpr size_t rowOverrun = stagingStride;
 
 struct LoadState {
     char line[keptLineBytes];  // the first bytes of a line that crossed a read
     int lineLength;            // the true length of the line, line-end bytes removed
     char name[nameBufferSize];
-    TileState level[stagingSize];  // 11 rows of 19 cells, row stride 19
-    int rowLength[maxLevelHeight];  // cells stored in each staging row
+    size_t nameLength;
+    alignas(16) TileState level[maxLevelHeight * stagingStride];
     int rowIndex;
     int maxLength;
+    LevelBlock* block;  // the block levels are carved from, or null
+    char* blockFree;    // where its next level goes
+    char* blockEnd;     // its end, less the spare
 };
 
 // The cell of each byte: invalidS for every byte that is not a level character.
@@ -66,7 +77,7 @@ bool checkTile(char tile) {
 }
 
 // The file character of each TileState value; invalidS is written as floor.
-const char fileCharacters[] = " #@+$*. ";
+constexpr char fileCharacters[] = " #@+$*. ";
 
 // Branch-free, as a save writes cells by the million.
 char tileToChar(TileState tile) {
@@ -75,31 +86,107 @@ char tileToChar(TileState tile) {
     return value <= floorTileS ? character : ' ';
 }
 
-// Gives the staging grid defined contents before a file is read; rows are
-// padded from their stored length when a level is closed, so it never needs
-// emptying again.
-void emptyLevel(TileState* level) {
-    level[0] = invalidS;
-    for (int i = 1; i < stagingSize; i++) {
-        level[i] = floorTileS;
+#if defined(__SSE2__)
+// The cells of 16 file characters, the first `length` of them real (the rest
+// become floor); `bad` gains a bit for each real one that is no level character.
+__m128i charsToCells(const char* text, int length, int* bad) {
+    static_assert(sizeof(TileState) == 1, "cells are bytes");
+    __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    __m128i cells = _mm_setzero_si128();
+    __m128i known = _mm_setzero_si128();
+    for (int value = wallS; value <= floorTileS; value++) {
+        __m128i is = _mm_cmpeq_epi8(chars, _mm_set1_epi8(fileCharacters[value]));
+        known = _mm_or_si128(known, is);
+        cells = _mm_or_si128(cells, _mm_and_si128(is, _mm_set1_epi8(static_cast<char>(value))));
     }
+    __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    __m128i real = _mm_cmplt_epi8(index, _mm_set1_epi8(static_cast<char>(length)));
+    *bad |= _mm_movemask_epi8(_mm_andnot_si128(known, real));
+    return _mm_or_si128(_mm_and_si128(real, cells), _mm_andnot_si128(real, _mm_set1_epi8(static_cast<char>(floorTileS))));
+}
+#endif
+
+// Converts a row of `length` (1 to 19) file characters into a whole staging
+// row padded with floor. `text` may be read 32 bytes far. False when a
+// character is no level character.
+bool storeRow(const char* text, int length, TileState* row) {
+#if defined(__SSE2__)
+    int bad = 0;
+    __m128i low = charsToCells(text, length, &bad);
+    __m128i high = length > 16 ? charsToCells(text + 16, length - 16, &bad) : _mm_set1_epi8(static_cast<char>(floorTileS));
+    _mm_store_si128(reinterpret_cast<__m128i*>(row), low);
+    _mm_store_si128(reinterpret_cast<__m128i*>(row + 16), high);
+    return bad == 0;
+#else
+    TileState any = wallS;
+    for (int i = 0; i < length; i++) {
+        row[i] = charToTile(text[i]);
+        any = row[i] == invalidS ? invalidS : any;
+    }
+    for (int i = length; i < stagingStride; i++) {
+        row[i] = floorTileS;
+    }
+    return any != invalidS;
+#endif
 }
 
 bool hasStoredRow(const LoadState* state) {
     return state->rowIndex > 0;
 }
 
-// The cells and the first name live in the record's own block.
+size_t levelBytes(size_t cells, size_t nameLength) {
+    return sizeof(Level) + sizeof(TileState) * cells + nameLength + 1;
+}
+
+// Sets up a level record at `memory`, its cells and name right behind it.
+Level* placeLevel(void* memory, LevelBlock* block, Coordinates size, size_t cells, size_t nameLength) {
+    Level* level = static_cast<Level*>(memory);
+    level->size = size;
+    level->tiles = reinterpret_cast<TileState*>(level + 1);
+    level->name = reinterpret_cast<char*>(level->tiles + cells);
+    level->name[nameLength] = '\0';
+    level->prev = level->next = nullptr;
+    level->block = block;
+    block->levels++;
+    return level;
+}
+
+// A level carved from the load's shared block, a new block when it is full.
+// Its name is left to the caller. Null when memory ran out.
+Level* carveLevel(LoadState* state, Coordinates size, size_t cells) {
+    constexpr size_t align = alignof(Level);
+    size_t bytes = (levelBytes(cells, state->nameLength) + align - 1) / align * align;
+    if (state->block == nullptr || static_cast<size_t>(state->blockEnd - state->blockFree) < bytes) {
+        char* memory = static_cast<char*>(std::malloc(sharedBlockBytes));
+        if (memory == nullptr) {
+            return nullptr;
+        }
+        state->block = reinterpret_cast<LevelBlock*>(memory);
+        state->block->levels = 0;
+        state->blockFree = memory + (sizeof(LevelBlock) + align - 1) / align * align;
+        state->blockEnd = memory + sharedBlockBytes - rowOverrun;
+    }
+    Level* level = placeLevel(state->blockFree, state->block, size, cells, state->nameLength);
+    state->blockFree += bytes;
+    return level;
+}
+
+// Every release of a level comes here: its renamed name goes, and its block
+// with the last level living in it.
 void freeLevel(Level* level) {
     if (level == nullptr) {
         return;
     }
     releaseName(level, level->name);
-    std::free(level);
+    LevelBlock* block = level->block;
+    if (--block->levels == 0) {
+        std::free(block);
+    }
 }
 
 void resetPending(LoadState* state) {
     state->name[0] = '\0';
+    state->nameLength = 0;
     state->rowIndex = 0;
     state->maxLength = 0;
 }
@@ -108,21 +195,20 @@ void resetPending(LoadState* state) {
 // memory ran out, in which case the whole list is already released.
 int addLevel(LoadState* state, Level** first, Level** current) {
     if (state->maxLength <= maxLevelWidth && state->rowIndex <= maxLevelHeight) {
-        Level* level = newLevel(Coordinates{state->maxLength, state->rowIndex}, state->name, std::strlen(state->name));
+        Coordinates size{state->maxLength, state->rowIndex};
+        size_t width = static_cast<size_t>(state->maxLength);
+        Level* level = carveLevel(state, size, width * static_cast<size_t>(state->rowIndex));
         if (level == nullptr) {
             unloadLevel(*first);
             *first = *current = nullptr;
             return loadNoMemory;
         }
-        // Short rows are padded with floor to the level's width.
+        // Whole staging rows, in order: each overwrites the padding the one
+        // before left past its width, the last one's goes under the name.
         for (int r = 0; r < state->rowIndex; r++) {
-            TileState* row = level->tiles + r * state->maxLength;
-            int stored = state->rowLength[r];
-            std::memcpy(row, state->level + r * maxLevelWidth, sizeof(TileState) * static_cast<size_t>(stored));
-            for (int c = stored; c < state->maxLength; c++) {
-                row[c] = floorTileS;
-            }
+            std::memcpy(level->tiles + static_cast<size_t>(r) * width, state->level + r * stagingStride, stagingStride);
         }
+        std::memcpy(level->name, state->name, state->nameLength + 1);
         if (*first == nullptr) {
             *first = level;
         } else {
@@ -154,6 +240,7 @@ void takeName(LoadState* state, const char* line) {
     while (length > 0 && state->name[length - 1] == '\r') {
         state->name[--length] = '\0';
     }
+    state->nameLength = static_cast<size_t>(length);
 }
 
 // Applies the name, row and separator rules to one line: `line` holds its
@@ -172,16 +259,11 @@ int processLine(LoadState* state, const char* line, int* code, Level** first, Le
         if (length >= tooLongRow || state->rowIndex == maxLevelHeight) {
             *code = loadTooLarge;
         } else {
-            TileState* row = state->level + state->rowIndex * maxLevelWidth;
-            for (int i = 0; i < length; i++) {
-                row[i] = charToTile(line[i]);
-                if (row[i] == invalidS) {
-                    unloadLevel(*first);
-                    *first = *current = nullptr;
-                    return loadBadCharacter;
-                }
+            if (!storeRow(line, length, state->level + state->rowIndex * stagingStride)) {
+                unloadLevel(*first);
+                *first = *current = nullptr;
+                return loadBadCharacter;
             }
-            state->rowLength[state->rowIndex] = length;
             state->rowIndex++;
         }
     }
@@ -202,13 +284,15 @@ int processLine(LoadState* state, const char* line, int* code, Level** first, Le
 // long it is: only its first bytes and its true length are kept. A line that
 // lies whole in the read buffer is looked at where it lies.
 int readLines(int fd, LoadState* state, int* code, Level** first, Level** current) {
-    char chunk[65536];
+    // Rows are read 32 bytes at a time, so the chunk has that much more,
+    // always zero past what the read gave.
+    char chunk[65536 + stagingStride];
     int kept = 0;  // bytes of a line begun in an earlier read, in state->line
     long long trueLength = 0;
     long long trailingCR = 0;
     bool pending = false;
     for (;;) {
-        ssize_t got = read(fd, chunk, sizeof chunk);
+        ssize_t got = read(fd, chunk, sizeof chunk - stagingStride);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -220,6 +304,7 @@ int readLines(int fd, LoadState* state, int* code, Level** first, Level** curren
         if (got == 0) {
             break;
         }
+        std::memset(chunk + got, 0, stagingStride);
         const char* p = chunk;
         const char* end = chunk + got;
         while (p < end) {
@@ -573,16 +658,16 @@ const char* firstName(const Level* level) {
 
 Level* newLevel(Coordinates size, const char* name, size_t nameLength) {
     size_t cells = cellCount(size);
-    Level* level = static_cast<Level*>(std::malloc(sizeof(Level) + sizeof(TileState) * cells + nameLength + 1));
-    if (level == nullptr) {
+    // A block of its own, holding one level after its header.
+    constexpr size_t header = (sizeof(LevelBlock) + alignof(Level) - 1) / alignof(Level) * alignof(Level);
+    char* memory = static_cast<char*>(std::malloc(header + levelBytes(cells, nameLength)));
+    if (memory == nullptr) {
         return nullptr;
     }
-    level->size = size;
-    level->tiles = reinterpret_cast<TileState*>(level + 1);
-    level->name = reinterpret_cast<char*>(level->tiles + cells);
+    LevelBlock* block = reinterpret_cast<LevelBlock*>(memory);
+    block->levels = 0;
+    Level* level = placeLevel(memory + header, block, size, cells, nameLength);
     std::memcpy(level->name, name, nameLength);
-    level->name[nameLength] = '\0';
-    level->prev = level->next = nullptr;
     return level;
 }
 
@@ -613,8 +698,9 @@ LoadLevelResult loadLevel(char* filename) {
         return loaded;
     }
     LoadState state;
+    std::memset(state.line, 0, sizeof state.line);
     state.lineLength = 0;
-    emptyLevel(state.level);
+    state.block = nullptr;
     resetPending(&state);
     Level* first = nullptr;
     Level* current = nullptr;

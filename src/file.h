@@ -18,17 +18,23 @@ enum TileState : uint8_t {
     floorTileS,
 };
 
+// The heap block that levels live in: one level made by newLevel, or many
+// read from one file, one after another. It is freed with its last level.
+struct LevelBlock {
+    size_t levels;  // levels still living in it
+};
+
 // One level of a doubly linked list, owned by the list. The record, its
-// `tiles` and the name it was made with are one heap block, made by
-// newLevel, so that a file of many levels is read and written in few places
-// of memory. A rename puts a heap string of its own in `name` (swapName).
-// unloadLevel frees them.
+// `tiles` and the name it was made with lie together in `block`, so that a
+// file of many levels is read and written in few places of memory. A rename
+// puts a heap string of its own in `name` (swapName). unloadLevel frees them.
 struct Level {
     Coordinates size;
     TileState* tiles;  // size.x * size.y cells, row by row
     char* name;        // NUL-terminated, possibly empty
     Level* prev;
     Level* next;
+    LevelBlock* block;
 };
 
 // Result codes of loadLevel.

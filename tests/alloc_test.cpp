@@ -48,8 +48,13 @@ const char* const threeLevels = "; A\n#####\n#@$.#\n#####\n\n; B\n###\n#@#\n\n; 
 TEST(OutOfMemory, EveryAllocationOfTheReaderFailsCleanly) {
     std::string dir = makeTempDir();
     std::string path = dir + "/levels.txt";
-    writeFile(path, threeLevels);
-    for (long k = 1; k <= 3; k++) {  // one block for each level
+    // Enough levels to fill three of the blocks levels are read into.
+    std::string many;
+    for (int i = 0; i < 400; i++) {
+        many += threeLevels + std::string("\n\n");
+    }
+    writeFile(path, many);
+    for (long k = 1; k <= 3; k++) {
         failAllocation(k);
         LoadLevelResult loaded = loadLevel(path.data());
         EXPECT_EQ(loaded.result, 2) << "allocation " << k;
@@ -58,7 +63,12 @@ TEST(OutOfMemory, EveryAllocationOfTheReaderFailsCleanly) {
     }
     LoadLevelResult loaded = loadLevel(path.data());
     EXPECT_EQ(loaded.result, 0);
-    EXPECT_EQ(countLevels(loaded.level), 3);
+    EXPECT_EQ(countLevels(loaded.level), 1200);
+    unloadLevel(loaded.level);
+    failAllocation(4);
+    loaded = loadLevel(path.data());
+    EXPECT_EQ(loaded.result, 0) << "the fourth block is not needed";
+    failAllocation(0);
     unloadLevel(loaded.level);
     removeTree(dir);
 }
@@ -99,17 +109,17 @@ TEST_F(OutOfMemoryScreen, RestartAndSwitchKeepTheCurrentLevel) {
     Frame expected = boxFrame("Memóriafoglalási hiba", false);
     struct Case {
         const char* label;
-        // Counted from the start of the screen: 2 to load, 2 for the first
+        // Counted from the start of the screen: 1 to load, 2 for the first
         // copy, and for a restart 1 for the position it keeps for undo.
         long allocation;
         SDL_Scancode key;
         bool ctrl;
     };
     const Case cases[] = {
-        {"restart, record", 6, SDL_SCANCODE_R, true},
-        {"restart, cells", 7, SDL_SCANCODE_R, true},
-        {"next level, record", 5, SDL_SCANCODE_PAGEUP, false},
-        {"next level, cells", 6, SDL_SCANCODE_PAGEUP, false},
+        {"restart, record", 5, SDL_SCANCODE_R, true},
+        {"restart, cells", 6, SDL_SCANCODE_R, true},
+        {"next level, record", 4, SDL_SCANCODE_PAGEUP, false},
+        {"next level, cells", 5, SDL_SCANCODE_PAGEUP, false},
     };
     for (const Case& c : cases) {
         // The alert comes, and a closed window during it ends the screen.
