@@ -418,22 +418,30 @@ void scaleRow(const Display* d, const Uint32* row, int x1, int x2, Uint32* into)
         return;
     }
 #if defined(__SSE2__)
-    // Both neighbours in one register, as 8 lanes: the first pixel's four
-    // channels against 256 - w, the second's against w.
+    // Two output pixels per register: each one's two neighbours widened to
+    // 16-bit lanes and weighted by its lanesX row (256 - w for the first,
+    // w for the second); a weight of 0 gives the first pixel exactly. The
+    // neighbour past a row's last pixel is read but weighs nothing.
     const __m128i zero = _mm_setzero_si128();
     const __m128i half = _mm_set1_epi16(128);
-    for (int x = x1; x < x2; x++) {
-        int sx = sourceX[x];
-        if (weightX[x] == 0) {
-            into[x - x1] = row[sx];
-            continue;
-        }
-        __m128i pair = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + sx)), zero);
-        __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d->lanesX + 8 * x));
-        __m128i product = _mm_mullo_epi16(pair, lanes);
-        __m128i sum = _mm_add_epi16(_mm_add_epi16(product, _mm_srli_si128(product, 8)), half);
-        __m128i mixed = _mm_srli_epi16(sum, 8);
-        into[x - x1] = static_cast<Uint32>(_mm_cvtsi128_si32(_mm_packus_epi16(mixed, zero))) & 0x00FFFFFF;
+    const __m128i noAlpha = _mm_set1_epi32(0x00FFFFFF);
+    auto twoPixels = [&](int x) {
+        __m128i first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + sourceX[x]));
+        __m128i second = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + sourceX[x + 1]));
+        __m128i pairs = _mm_unpacklo_epi64(first, second);
+        __m128i a = _mm_mullo_epi16(_mm_unpacklo_epi8(pairs, zero), _mm_loadu_si128(reinterpret_cast<const __m128i*>(d->lanesX + 8 * x)));
+        __m128i b = _mm_mullo_epi16(_mm_unpackhi_epi8(pairs, zero), _mm_loadu_si128(reinterpret_cast<const __m128i*>(d->lanesX + 8 * x + 8)));
+        __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi64(a, b), _mm_unpackhi_epi64(a, b)), half);
+        return _mm_srli_epi16(sum, 8);
+    };
+    int x = x1;
+    for (; x + 4 <= x2; x += 4) {
+        __m128i four = _mm_packus_epi16(twoPixels(x), twoPixels(x + 2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + x - x1), _mm_and_si128(four, noAlpha));
+    }
+    for (; x < x2; x++) {
+        uint32_t wx = static_cast<uint32_t>(weightX[x]);
+        into[x - x1] = wx == 0 ? row[sourceX[x]] : blend(row[sourceX[x]], row[sourceX[x] + 1], wx);
     }
 #else
     for (int x = x1; x < x2; x++) {
@@ -552,6 +560,24 @@ void layOut(Display* d) {
     SDL_SetRenderTarget(d->renderer, d->scaled ? d->canvas : nullptr);
 }
 
+// Bit x is set where pixel x of one cell's row differs in the two rows.
+uint64_t differingPixels(const Uint32* a, const Uint32* b) {
+    static_assert(tileSize == 64, "a cell's row is one 64-bit mask");
+    uint64_t differ = 0;
+#if defined(__SSE2__)
+    for (int x = 0; x < tileSize; x += 4) {
+        __m128i same = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x)),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x)));
+        differ |= static_cast<uint64_t>(~_mm_movemask_ps(_mm_castsi128_ps(same)) & 0xF) << x;
+    }
+#else
+    for (int x = 0; x < tileSize; x++) {
+        differ |= static_cast<uint64_t>(a[x] != b[x]) << x;
+    }
+#endif
+    return differ;
+}
+
 // Shows the frame's cells marked in `changed` in the window, scaled.
 // Appends to `sent` (room for cellCount + 1) the window rectangles that
 // changed; returns false when the whole window did.
@@ -597,15 +623,13 @@ bool showScaled(Display* d, const bool* changed, bool everything, SDL_Rect* sent
                     for (int y = 0; y < tileSize; y++) {
                         Uint32* kept = d->framePixels + (run.y + y) * frameWidth + cx;
                         const Uint32* now = runPixels + y * width + (cx - run.x);
-                        if (SDL_memcmp(kept, now, sizeof(Uint32) * tileSize) == 0) {
+                        uint64_t differ = differingPixels(kept, now);
+                        if (differ == 0) {
                             continue;
                         }
-                        for (int x = 0; x < tileSize; x++) {
-                            if (kept[x] != now[x]) {
-                                x1 = x < x1 ? x : x1;
-                                x2 = x > x2 ? x : x2;
-                            }
-                        }
+                        int first = __builtin_ctzll(differ), last = 63 - __builtin_clzll(differ);
+                        x1 = first < x1 ? first : x1;
+                        x2 = last > x2 ? last : x2;
                         y1 = y < y1 ? y : y1;
                         y2 = y;
                         SDL_memcpy(kept, now, sizeof(Uint32) * tileSize);
@@ -899,9 +923,13 @@ bool openDisplay(SDL_Renderer* renderer, SDL_Texture* tiles) {
     d->texts = static_cast<TextEntry*>(SDL_calloc(keptTexts, sizeof(TextEntry)));
     d->opCapacity = firstOpCapacity;
     d->ops = static_cast<Op*>(SDL_malloc(sizeof(Op) * firstOpCapacity));
-    d->framePixels = static_cast<Uint32*>(SDL_malloc(sizeof(Uint32) * frameWidth * frameHeight));
+    // One pixel more: the scaler reads a neighbour past the last one.
+    d->framePixels = static_cast<Uint32*>(SDL_calloc(frameWidth * frameHeight + 1, sizeof(Uint32)));
     d->rowOfCells = static_cast<Uint32*>(SDL_malloc(sizeof(Uint32) * frameWidth * tileSize));
-    d->canvas = SDL_CreateTexture(renderer, d->format, SDL_TEXTUREACCESS_TARGET, frameWidth, frameHeight);
+    // One column wider than the frame: SDL copies pictures into a surface
+    // whose rows are 16-byte aligned with stores that bypass the cache, and
+    // the scaler then reads every changed cell back from memory.
+    d->canvas = SDL_CreateTexture(renderer, d->format, SDL_TEXTUREACCESS_TARGET, frameWidth + 1, frameHeight);
     d->nextTextId = 1;
     d->frame = 2;
     if (d->texts == nullptr || d->ops == nullptr || d->framePixels == nullptr || d->rowOfCells == nullptr ||
