@@ -42,38 +42,6 @@ bool visibleOrRequested() {
     return requested != nullptr && SDL_strcasecmp(requested, driver) == 0;
 }
 
-// A frame of 1280 x 768 when the desktop's usable area has room for it and
-// the window's frame; else the largest size of the same shape that fits.
-void fitToDesktop(SDL_Window* window) {
-    SDL_Rect usable;
-    if (SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window), &usable) != 0) {
-        return;
-    }
-    // With room to spare the title bar cannot matter; on a tight desktop the
-    // window manager's borders decide, known once it has framed the window.
-    const int roomForBorders = 64;
-    if (usable.w >= frameWidth + roomForBorders && usable.h >= frameHeight + roomForBorders) {
-        return;
-    }
-    int top = 0, left = 0, bottom = 0, right = 0;
-    for (int tries = 0; tries < 20; tries++) {
-        SDL_PumpEvents();
-        if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0 || top > 0) {
-            break;
-        }
-        SDL_Delay(5);
-    }
-    int roomW = usable.w - left - right;
-    int roomH = usable.h - top - bottom;
-    if (roomW >= frameWidth && roomH >= frameHeight) {
-        return;
-    }
-    SDL_Rect fitted = fitFrame(roomW, roomH);
-    SDL_SetWindowSize(window, fitted.w, fitted.h);
-    // Positions are the inside's: the title bar must stay on the screen too.
-    SDL_SetWindowPosition(window, usable.x + left + fitted.x, usable.y + top + fitted.y);
-}
-
 // The bundled level file, offered at the first prompt when it is at hand.
 const char* const bundledLevels = "palyak.txt";
 
@@ -228,6 +196,8 @@ int main(int, char**) {
     if (!openDisplay(renderer, tiles)) {
         return startupFailure("ERROR: Couldn't initialize SDL", 1, renderer);
     }
+    // Not waiting for the window manager here keeps the first frame quick.
+    fitWhenFramed(renderer);
     if (installed) {
         enterDataFolder(share);
     }

@@ -123,6 +123,10 @@ struct Display {
     int firstOutY[frameHeight];
     int lastOutY[frameHeight];
     SDL_Color barColor;
+    // Fitting the window again once its borders are known, until this tick.
+    bool refitPending;
+    Uint32 refitUntil;
+    int fittedW, fittedH;  // the size the last fit gave
     // The last few names fitted to the level row, which costs many measures.
     struct Fitted {
         TTF_Font* font;
@@ -982,6 +986,82 @@ void presentFrame(SDL_Renderer* renderer) {
     showFrame(d);
 }
 
+namespace {
+
+// Room around the frame beyond which the window's borders cannot matter.
+constexpr int roomForBorders = 64;
+
+// The size fitToDesktop gives the window, or false when it keeps its size;
+// `framed` tells whether the window manager's borders were counted.
+bool desktopFit(SDL_Window* window, SDL_Rect* fitted, int* x, int* y, bool* framed) {
+    *framed = true;
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window), &usable) != 0) {
+        return false;
+    }
+    if (usable.w >= frameWidth + roomForBorders && usable.h >= frameHeight + roomForBorders) {
+        return false;
+    }
+    int top = 0, left = 0, bottom = 0, right = 0;
+    *framed = SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0 || top > 0;
+    int roomW = usable.w - left - right;
+    int roomH = usable.h - top - bottom;
+    if (roomW >= frameWidth && roomH >= frameHeight) {
+        return false;
+    }
+    *fitted = fitFrame(roomW, roomH);
+    // Positions are the inside's: the title bar must stay on the screen too.
+    *x = usable.x + left + fitted->x;
+    *y = usable.y + top + fitted->y;
+    return true;
+}
+
+void refitOnceFramed(Display* d) {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(d->window, &w, &h);
+    Uint32 flags = SDL_GetWindowFlags(d->window);
+    bool playerChanged = (w != d->fittedW || h != d->fittedH) ||
+                         (flags & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MAXIMIZED)) != 0;
+    if (playerChanged || SDL_TICKS_PASSED(SDL_GetTicks(), d->refitUntil)) {
+        d->refitPending = false;
+        return;
+    }
+    SDL_Rect fitted;
+    int x = 0, y = 0;
+    bool framed = false;
+    bool resize = desktopFit(d->window, &fitted, &x, &y, &framed);
+    if (!framed) {
+        return;
+    }
+    d->refitPending = false;
+    if (resize && (fitted.w != w || fitted.h != h)) {
+        SDL_SetWindowSize(d->window, fitted.w, fitted.h);
+        SDL_SetWindowPosition(d->window, x, y);
+    }
+}
+
+}  // namespace
+
+void fitToDesktop(SDL_Window* window) {
+    SDL_Rect fitted;
+    int x = 0, y = 0;
+    bool framed = false;
+    if (desktopFit(window, &fitted, &x, &y, &framed)) {
+        SDL_SetWindowSize(window, fitted.w, fitted.h);
+        SDL_SetWindowPosition(window, x, y);
+    }
+}
+
+void fitWhenFramed(SDL_Renderer* renderer) {
+    Display* d = displayOf(renderer);
+    if (d == nullptr) {
+        return;
+    }
+    d->refitPending = true;
+    d->refitUntil = SDL_GetTicks() + 2000;
+    SDL_GetWindowSize(d->window, &d->fittedW, &d->fittedH);
+}
+
 int waitEvent(SDL_Renderer* renderer, SDL_Event* event) {
     Display* d = displayOf(renderer);
     for (;;) {
@@ -990,6 +1070,9 @@ int waitEvent(SDL_Renderer* renderer, SDL_Event* event) {
         }
         if (d == nullptr) {
             return 1;
+        }
+        if (d->refitPending) {
+            refitOnceFramed(d);
         }
         switch (event->type) {
             case SDL_WINDOWEVENT:

@@ -74,6 +74,15 @@ void presentFrame(SDL_Renderer* renderer);
 // arrive. Returns 0 when waiting failed.
 int waitEvent(SDL_Renderer* renderer, SDL_Event* event);
 
+// Sizes `window` to the desktop's usable area: 1280 x 768 when that fits
+// with the window manager's borders, else the largest size of the frame's
+// shape that fits. On a tight desktop the borders are known only once the
+// window manager has framed the window, which fitWhenFramed waits for.
+void fitToDesktop(SDL_Window* window);
+// Has the display fit the window again as soon as the window manager has
+// framed it, for the first two seconds, unless the player resized it.
+void fitWhenFramed(SDL_Renderer* renderer);
+
 // Where a frame of 1280 x 768 is shown in a window of the given size: as
 // large as fits with its aspect kept, centred.
 SDL_Rect fitFrame(int windowWidth, int windowHeight);
