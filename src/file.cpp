@@ -232,11 +232,15 @@ void takeName(LoadState* state, const char* line) {
             length--;
         }
     }
-    std::memcpy(state->name, line + start, static_cast<size_t>(length));
-    state->name[length] = '\0';
     // A NUL ends the name early; what is left must not end like a line does,
     // or the name would come back shorter after a save.
-    length = static_cast<int>(std::strlen(state->name));
+    int kept = 0;
+    while (kept < length && line[start + kept] != '\0') {
+        state->name[kept] = line[start + kept];
+        kept++;
+    }
+    length = kept;
+    state->name[length] = '\0';
     while (length > 0 && state->name[length - 1] == '\r') {
         state->name[--length] = '\0';
     }
