@@ -94,6 +94,15 @@ TEST_F(LevelFile, ReaderCases) {
         {"no rows at all", "; csak név\nkomment\n", 0, {}},
         {"empty file", "", 0, {}},
         {"one and two cell rows end their level", "; A\n#\n#\n##\n", 0, {{"A", {"#"}}, {"", {"#"}}, {"", {"##"}}}},
+        {"every cell past the sixteenth is read", "#@$.*+ ##########.\n#################\n", 0,
+         {{"", {"#@$.*+ ##########.", "################# "}}}},
+        {"a bad byte as the seventeenth cell refuses the file", "################x\n", 3, {}},
+        {"a bad byte as the nineteenth cell refuses the file", "; A\n###\n\n" + std::string(18, '#') + "?\n", 3, {}},
+        // Reads are 64 KB: rows lying at the very end of one, and across two.
+        {"a row ending where a read ends", std::string(65529, 'x') + "\n#@$.#\n###\n", 0,
+         {{"", {"#@$.#", "###  "}}}},
+        {"a row across two reads", std::string(65532, 'x') + "\n" + row19 + "\n#.  #\n", 0,
+         {{"", {row19, "#.  #              "}}}},
     };
     for (const ReadCase& c : cases) {
         LoadLevelResult loaded = load(c.bytes);
