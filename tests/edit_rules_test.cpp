@@ -286,4 +286,37 @@ TEST_F(EditorLists, UndoTakesBackEachChangeWhereItHappened) {
     EXPECT_EQ(widths(), (std::vector<int>{6}));
 }
 
+// Levels read from one file share their memory: each one goes on its own,
+// by a delete whose history is dropped, a rename, an undo or the end, and
+// none takes a neighbour with it (the sanitizers would see either).
+TEST_F(EditorLists, LevelsReadTogetherGoOneByOne) {
+    writeFile(filename, "; A\n###\n\n; B\n####\n\n; C\n#####\n\n; D\n######\n");
+    LoadLevelResult loaded = loadLevel(filename);
+    ASSERT_EQ(loaded.result, 0);
+    state.firstLevel = state.level = loaded.level;
+    char* name = static_cast<char*>(std::malloc(3));
+    std::strcpy(name, "uj");
+    setName(&state, name);
+    state.level = state.firstLevel->next;
+    removeCurrent(&state);  // "B"
+    state.level = state.firstLevel->next->next;
+    removeCurrent(&state);  // "D"
+    EXPECT_EQ(widths(), (std::vector<int>{3, 5}));
+    ASSERT_TRUE(undoEdit(&state));
+    EXPECT_EQ(widths(), (std::vector<int>{3, 5, 6}));
+    dropHistory(&state.history);  // "B" and the first name of "A" go for good
+    EXPECT_STREQ(state.firstLevel->name, "uj");
+    EXPECT_EQ(levelRows(state.firstLevel->next->next), (std::vector<std::string>{"######"}));
+
+    ASSERT_TRUE(saveLevel(state.firstLevel, filename));
+    LoadLevelResult again = loadLevel(filename);
+    ASSERT_EQ(again.result, 0);
+    std::vector<std::string> names;
+    for (const Level* level = again.level; level != nullptr; level = level->next) {
+        names.push_back(level->name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"uj", "C", "D"}));
+    unloadLevel(again.level);
+}
+
 }  // namespace
