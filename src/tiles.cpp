@@ -464,6 +464,15 @@ void blendRows(const Uint32* top, const Uint32* bottom, uint32_t weight, int cou
     const __m128i keep = _mm_set1_epi16(static_cast<short>(256 - weight));
     const __m128i share = _mm_set1_epi16(static_cast<short>(weight));
     const __m128i mask = _mm_set1_epi32(0x00FFFFFF);
+    if (weight == 128) {
+        // Halfway, (a + b + 1) / 2 is the same sum, on bytes: every third
+        // row at 1.5 times.
+        for (; x + 4 <= count; x += 4) {
+            __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + x));
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + x));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(into + x), _mm_and_si128(_mm_avg_epu8(t, b), mask));
+        }
+    }
     for (; x + 4 <= count; x += 4) {
         __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + x));
         __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + x));
@@ -569,10 +578,19 @@ uint64_t differingPixels(const Uint32* a, const Uint32* b) {
     static_assert(tileSize == 64, "a cell's row is one 64-bit mask");
     uint64_t differ = 0;
 #if defined(__SSE2__)
+    // Most rows of a changed cell are the same: those are told in one mask.
+    __m128i same[tileSize / 4];
+    __m128i all = _mm_set1_epi32(-1);
     for (int x = 0; x < tileSize; x += 4) {
-        __m128i same = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x)),
-                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x)));
-        differ |= static_cast<uint64_t>(~_mm_movemask_ps(_mm_castsi128_ps(same)) & 0xF) << x;
+        same[x / 4] = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x)));
+        all = _mm_and_si128(all, same[x / 4]);
+    }
+    if (_mm_movemask_epi8(all) == 0xFFFF) {
+        return 0;
+    }
+    for (int x = 0; x < tileSize; x += 4) {
+        differ |= static_cast<uint64_t>(~_mm_movemask_ps(_mm_castsi128_ps(same[x / 4])) & 0xF) << x;
     }
 #else
     for (int x = 0; x < tileSize; x++) {
