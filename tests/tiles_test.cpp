@@ -425,6 +425,38 @@ TEST_F(ScaledWindow, PiecesJoinTheWholeAndShowTheFrame) {
         }
     }
     EXPECT_LT(total / (frameWidth * frameHeight * 3.0), 12.0);
+    // Exactly: linear between pixel centres in 256ths, across and then down,
+    // each blend rounded; the frame lies at (0, 24) in 1920 x 1152.
+    auto axis = [](int o, int from, int to, int* s, int* w) {
+        int64_t u = ((2 * static_cast<int64_t>(o) + 1) * from * 65536) / (2 * static_cast<int64_t>(to)) - 32768;
+        u = u < 0 ? 0 : u;
+        *s = static_cast<int>(u >> 16);
+        *w = *s >= from - 1 ? 0 : static_cast<int>((u >> 8) & 0xFF);
+        *s = *s >= from - 1 ? from - 1 : *s;
+    };
+    auto mix = [](uint32_t a, uint32_t b, int w) {
+        uint32_t out = 0;
+        for (int shift = 0; shift < 24; shift += 8) {
+            uint32_t ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+            out |= ((ca * (256 - w) + cb * w + 128) >> 8) << shift;
+        }
+        return out;
+    };
+    int wrong = 0;
+    for (int oy = 0; oy < 1152; oy++) {
+        int sy = 0, wy = 0;
+        axis(oy, frameHeight, 1152, &sy, &wy);
+        for (int ox = 0; ox < 1920; ox++) {
+            int sx = 0, wx = 0;
+            axis(ox, frameWidth, 1920, &sx, &wx);
+            auto across = [&](int row) {
+                return mix(plain.at(sx, row), plain.at(wx > 0 ? sx + 1 : sx, row), wx);
+            };
+            uint32_t want = mix(across(sy), across(wy > 0 ? sy + 1 : sy), wy);
+            wrong += (pieces.at(ox, 24 + oy) & 0xFFFFFF) != want;
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "pixels unlike the linear scale of the 1:1 frame";
     // The bars have the grey floor's colour.
     uint32_t bar = pieces.at(5, 5);
     EXPECT_NEAR(static_cast<int>((bar >> 8) & 0xFF), static_cast<int>((plain.at(700, 100) >> 8) & 0xFF), 25);
