@@ -83,6 +83,7 @@ struct CellLayers {
     int count;  // above maxCellLayers: too many to keep apart
     uint64_t key[maxCellLayers];
     int op[maxCellLayers];
+    SDL_Rect texts;  // the part of the cell that its texts cover, in frame pixels
 };
 
 struct Display {
@@ -108,7 +109,6 @@ struct Display {
     bool scaled;
     SDL_Rect shown;           // where the frame lies in the window
     SDL_Texture* canvas;      // the frame, drawn here when scaled
-    SDL_Texture* output;      // the scaled frame, shown.w x shown.h
     Uint32* framePixels;      // the canvas read back, frameWidth x frameHeight
     Uint32* rowOfCells;       // one row of cells read back, frameWidth x tileSize
     Uint32* rowScratch;       // two source rows scaled across, 2 x shown.w
@@ -248,6 +248,7 @@ void recordTile(Display* d, int tile, int x, int y) {
     CellLayers& cell = d->cells[d->drawing][y * gridColumns + x];
     if (opaqueIndex(tile) >= 0) {
         cell.count = 0;
+        cell.texts = SDL_Rect{0, 0, 0, 0};
     }
     addLayer(cell, static_cast<uint64_t>(tile) + 1, d->opCount - 1);
 }
@@ -264,7 +265,12 @@ void recordText(Display* d, int text, SDL_Rect to) {
     int y2 = (to.y + to.h - 1) / tileSize;
     for (int y = y1; y <= y2 && y < gridRows; y++) {
         for (int x = x1; x <= x2 && x < gridColumns; x++) {
-            addLayer(d->cells[d->drawing][y * gridColumns + x], key, d->opCount - 1);
+            CellLayers& cell = d->cells[d->drawing][y * gridColumns + x];
+            addLayer(cell, key, d->opCount - 1);
+            SDL_Rect bounds{x * tileSize, y * tileSize, tileSize, tileSize}, part;
+            if (SDL_IntersectRect(&to, &bounds, &part) == SDL_TRUE) {
+                SDL_UnionRect(&cell.texts, &part, &cell.texts);
+            }
         }
     }
 }
@@ -279,6 +285,31 @@ bool sameLayers(const CellLayers& a, const CellLayers& b) {
         }
     }
     return true;
+}
+
+// The part of a cell where two frames can differ: where their texts lie when
+// nothing else of the cell changed (a counter's digits), else all of it.
+SDL_Rect mayDiffer(const CellLayers& now, const CellLayers& before, int index) {
+    SDL_Rect all{(index % gridColumns) * tileSize, (index / gridColumns) * tileSize, tileSize, tileSize};
+    if (now.count > maxCellLayers || before.count > maxCellLayers) {
+        return all;
+    }
+    int same = 0;
+    while (same < now.count && same < before.count && now.key[same] == before.key[same]) {
+        same++;
+    }
+    // Texts are keyed with the top bit set, pictures without.
+    const CellLayers* both[2] = {&now, &before};
+    for (const CellLayers* cell : both) {
+        for (int i = same; i < cell->count; i++) {
+            if ((cell->key[i] >> 63) == 0) {
+                return all;
+            }
+        }
+    }
+    SDL_Rect part;
+    SDL_UnionRect(&now.texts, &before.texts, &part);
+    return part;
 }
 
 bool touches(const SDL_Rect& to, const SDL_Rect& cell) {
@@ -521,16 +552,12 @@ void scalePixels(Display* d, const SDL_Rect& out, Uint32* pixels, int pitch) {
 }
 
 void releaseScaling(Display* d) {
-    if (d->output != nullptr) {
-        SDL_DestroyTexture(d->output);
-    }
     SDL_free(d->rowScratch);
     SDL_free(d->lanesX);
     SDL_free(d->sourceX);
     SDL_free(d->weightX);
     SDL_free(d->sourceY);
     SDL_free(d->weightY);
-    d->output = nullptr;
     d->rowScratch = nullptr;
     d->lanesX = nullptr;
     d->sourceX = d->weightX = d->sourceY = d->weightY = nullptr;
@@ -545,15 +572,18 @@ void layOut(Display* d) {
     d->shown = fitFrame(w, h);
     d->scaled = !(w == frameWidth && h == frameHeight);
     d->shownValid = false;
+    // The scaled frame is written straight into the window's surface, which
+    // the software renderer draws into: its pixels must be the frame's.
+    SDL_Surface* surface = d->scaled ? SDL_GetWindowSurface(d->window) : nullptr;
     if (d->scaled) {
-        d->output = SDL_CreateTexture(d->renderer, d->format, SDL_TEXTUREACCESS_STREAMING, d->shown.w, d->shown.h);
         d->rowScratch = static_cast<Uint32*>(SDL_malloc(2 * sizeof(Uint32) * static_cast<size_t>(d->shown.w)));
         d->lanesX = static_cast<int16_t*>(SDL_malloc(8 * sizeof(int16_t) * static_cast<size_t>(d->shown.w)));
         d->sourceX = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.w)));
         d->weightX = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.w)));
         d->sourceY = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.h)));
         d->weightY = static_cast<int*>(SDL_malloc(sizeof(int) * static_cast<size_t>(d->shown.h)));
-        if (d->output == nullptr || d->rowScratch == nullptr || d->lanesX == nullptr || d->sourceX == nullptr || d->weightX == nullptr ||
+        if (surface == nullptr || surface->format->format != d->format || surface->w < d->shown.x + d->shown.w ||
+            surface->h < d->shown.y + d->shown.h || d->rowScratch == nullptr || d->lanesX == nullptr || d->sourceX == nullptr || d->weightX == nullptr ||
             d->sourceY == nullptr || d->weightY == nullptr || d->canvas == nullptr || d->framePixels == nullptr) {
             // Without memory for scaling the frame is shown unscaled.
             releaseScaling(d);
@@ -635,16 +665,29 @@ bool showScaled(Display* d, const bool* changed, bool everything, SDL_Rect* sent
                 while (last + 1 < gridColumns && changed[row * gridColumns + last + 1]) {
                     last++;
                 }
-                int width = (last - first + 1) * tileSize;
-                SDL_Rect run{first * tileSize, row * tileSize, width, tileSize};
-                SDL_RenderReadPixels(renderer, &run, d->format, runPixels, width * 4);
+                // Only the rows where some cell of the run may differ.
+                SDL_Rect may[gridColumns];
+                int top = tileSize, bottom = 0;
                 for (int column = first; column <= last; column++) {
                     int i = row * gridColumns + column;
+                    may[column] = mayDiffer(d->cells[d->drawing][i], d->cells[1 - d->drawing][i], i);
+                    if (may[column].h > 0) {
+                        top = SDL_min(top, may[column].y - row * tileSize);
+                        bottom = SDL_max(bottom, may[column].y + may[column].h - row * tileSize);
+                    }
+                }
+                int width = (last - first + 1) * tileSize;
+                SDL_Rect run{first * tileSize, row * tileSize + top, width, bottom - top};
+                if (run.h > 0) {
+                    SDL_RenderReadPixels(renderer, &run, d->format, runPixels, width * 4);
+                }
+                for (int column = first; column <= last && run.h > 0; column++) {
+                    int i = row * gridColumns + column;
                     int cx = column * tileSize;
-                    int x1 = tileSize, y1 = tileSize, x2 = -1, y2 = -1;
-                    for (int y = 0; y < tileSize; y++) {
-                        Uint32* kept = d->framePixels + (run.y + y) * frameWidth + cx;
-                        const Uint32* now = runPixels + y * width + (cx - run.x);
+                    int x1 = tileSize, y1 = frameHeight, x2 = -1, y2 = -1;
+                    for (int y = may[column].y; y < may[column].y + may[column].h; y++) {
+                        Uint32* kept = d->framePixels + y * frameWidth + cx;
+                        const Uint32* now = runPixels + (y - run.y) * width + (cx - run.x);
                         uint64_t differ = differingPixels(kept, now);
                         if (differ == 0) {
                             continue;
@@ -657,33 +700,33 @@ bool showScaled(Display* d, const bool* changed, bool everything, SDL_Rect* sent
                         SDL_memcpy(kept, now, sizeof(Uint32) * tileSize);
                     }
                     if (x2 >= 0) {
-                        changedPart[i] = SDL_Rect{cx + x1, run.y + y1, x2 - x1 + 1, y2 - y1 + 1};
+                        changedPart[i] = SDL_Rect{cx + x1, y1, x2 - x1 + 1, y2 - y1 + 1};
                     }
                 }
                 first = last + 1;
             }
         }
     }
-    SDL_SetRenderTarget(renderer, nullptr);
-    SDL_SetTextureBlendMode(d->output, SDL_BLENDMODE_NONE);
+    SDL_Surface* surface = SDL_GetWindowSurface(d->window);
+    if (surface == nullptr || surface->format->format != d->format || surface->w < d->shown.x + d->shown.w ||
+        surface->h < d->shown.y + d->shown.h) {
+        return false;
+    }
+    if (everything) {
+        SDL_SetRenderTarget(renderer, nullptr);
+        SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+        SDL_SetRenderDrawColor(renderer, d->barColor.r, d->barColor.g, d->barColor.b, 255);
+        SDL_RenderClear(renderer);
+        SDL_RenderFlush(renderer);
+        SDL_SetRenderTarget(renderer, d->canvas);
+    }
     auto showPart = [&](const SDL_Rect& out) {
-        void* pixels = nullptr;
-        int pitch = 0;
-        if (SDL_LockTexture(d->output, &out, &pixels, &pitch) != 0) {
-            return;
-        }
-        scalePixels(d, out, static_cast<Uint32*>(pixels), pitch);
-        SDL_UnlockTexture(d->output);
         SDL_Rect to{d->shown.x + out.x, d->shown.y + out.y, out.w, out.h};
-        SDL_RenderCopy(renderer, d->output, &out, &to);
+        Uint8* pixels = static_cast<Uint8*>(surface->pixels) + static_cast<size_t>(to.y) * surface->pitch + 4 * static_cast<size_t>(to.x);
+        scalePixels(d, out, reinterpret_cast<Uint32*>(pixels), surface->pitch);
         sent[(*sentCount)++] = to;
     };
     if (whole) {
-        if (everything) {
-            SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
-            SDL_SetRenderDrawColor(renderer, d->barColor.r, d->barColor.g, d->barColor.b, 255);
-            SDL_RenderClear(renderer);
-        }
         showPart(SDL_Rect{0, 0, d->shown.w, d->shown.h});
         return !everything;
     }
@@ -745,9 +788,6 @@ void showFrame(Display* d) {
         SDL_UpdateWindowSurfaceRects(d->window, sent, sentCount);
     } else {
         SDL_UpdateWindowSurface(d->window);
-    }
-    if (d->scaled) {
-        SDL_SetRenderTarget(d->renderer, d->canvas);
     }
     d->shownValid = true;
 }
@@ -989,6 +1029,7 @@ void clearFrame(SDL_Renderer* renderer) {
     }
     for (CellLayers& cell : d->cells[d->drawing]) {
         cell.count = 0;
+        cell.texts = SDL_Rect{0, 0, 0, 0};
     }
     d->opCount = 0;
     d->frame++;

@@ -403,12 +403,13 @@ TEST(FitFrame, KeepsTheAspectAndMapsClicksBack) {
 
 TEST_F(ScaledWindow, PiecesJoinTheWholeAndShowTheFrame) {
     Frame whole = play(1920, 1200, true);
+    // The same moves in a window of the frame's own size; in between, so that
+    // the pieces start from a new frame rather than from the same last one.
+    Frame plain = play(frameWidth, frameHeight, false);
     Frame pieces = play(1920, 1200, false);
     ASSERT_EQ(whole.pixels.size(), pieces.pixels.size());
     EXPECT_TRUE(whole.pixels == pieces.pixels) << "changed cells scaled alone join without seams";
 
-    // The same moves in a window of the frame's own size.
-    Frame plain = play(frameWidth, frameHeight, false);
     // The key moved right, the click moved down (not home: no question), the
     // last key walked on: the player stands at (10, 5), the 7 x 4 level
     // lying from column 7, row 3.
