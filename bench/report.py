@@ -65,7 +65,9 @@ def main():
     print("|---|---|---|---|---|")
     one = screens["PlayScreen"]
     print("| 1280 × 768, the frame's own size | %s | 1.0 | %s | 1.0 |" % (ms(one), ms(whole)))
-    for size, label in (("1920x1152", "1920 × 1152, linear"), ("2560x1536", "2560 × 1536, pixels doubled")):
+    for size, label in (("1920x1152", "1920 × 1152, linear, cells of 96 pixels"),
+                        ("1910x1146", "1910 × 1146, linear, cells of 95.5 pixels"),
+                        ("2560x1536", "2560 × 1536, pixels doubled")):
         k, w = screens["PlayScaled/" + size], screens["PlayWhole/" + size]
         print("| %s | %s | %.1f | %s | %.1f |" % (label, ms(k), k / one, ms(w), w / whole))
     print()

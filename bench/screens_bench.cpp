@@ -282,8 +282,8 @@ BENCHMARK(BM_Editor)->UseManualTime()->Iterations(5)->Unit(benchmark::kMicroseco
 BENCHMARK(BM_TextInput)->UseManualTime()->Iterations(5)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_AlertBox)->UseManualTime()->Iterations(20)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Confirmation)->UseManualTime()->Iterations(20)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
-BENCHMARK(BM_PlayWhole)->Args({1280, 768})->Args({1920, 1152})->Args({2560, 1536})->UseManualTime()->Iterations(5)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
-BENCHMARK(BM_PlayScaled)->Args({1920, 1152})->Args({2560, 1536})->UseManualTime()->Iterations(5)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_PlayWhole)->Args({1280, 768})->Args({1920, 1152})->Args({1910, 1146})->Args({2560, 1536})->UseManualTime()->Iterations(5)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_PlayScaled)->Args({1920, 1152})->Args({1910, 1146})->Args({2560, 1536})->UseManualTime()->Iterations(5)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
 
 }  // namespace
 

@@ -58,6 +58,19 @@ constexpr int keptTexts = 256;
 constexpr int firstOpCapacity = 1024;
 const char* const displayKey = "boxtolo-display";
 
+// Cells kept scaled, at window sizes where every cell has the same whole
+// number of pixels: a picture's inside then scales the same in every cell.
+constexpr int keptScaledCells = 32;
+
+// One cell's pictures as they look scaled, without the edge pixels, which
+// blend in the neighbours.
+struct ScaledCell {
+    int count;  // 0: unused
+    uint64_t key[maxCellLayers];
+    uint64_t lastFrame;
+    Uint32* pixels;  // inner.w x inner.h, SDL_malloc'd, freed with the scaling
+};
+
 // One text as a texture, kept until no frame draws it any more.
 struct TextEntry {
     uint64_t hash;
@@ -118,6 +131,9 @@ struct Display {
     int* sourceY;
     int* weightY;
     int whole;                // the scale when it is a whole multiple, else 0
+    int cellOut;              // output pixels per cell when that is whole, else 0
+    SDL_Rect inner;           // the output pixels of a cell that read only it, from its corner
+    ScaledCell scaledCells[keptScaledCells];
     int firstOutX[frameWidth];  // the output columns that read each source column
     int lastOutX[frameWidth];
     int firstOutY[frameHeight];
@@ -551,7 +567,101 @@ void scalePixels(Display* d, const SDL_Rect& out, Uint32* pixels, int pitch) {
     }
 }
 
+// The output pixels (from a cell's first) that read only that cell, alike in
+// every cell along an axis; false when there are none.
+bool innerRange(const int* source, const int* weight, int cellOut, int cells, int* first, int* last) {
+    auto inside = [&](int k) {
+        for (int c = 0; c < cells; c++) {
+            int o = c * cellOut + k;
+            int high = weight[o] > 0 ? source[o] + 1 : source[o];
+            if (source[o] < c * tileSize || high >= (c + 1) * tileSize) {
+                return false;
+            }
+        }
+        return true;
+    };
+    *first = 0;
+    while (*first < cellOut && !inside(*first)) {
+        ++*first;
+    }
+    *last = cellOut - 1;
+    while (*last > *first && !inside(*last)) {
+        --*last;
+    }
+    for (int k = *first; k <= *last; k++) {
+        if (!inside(k)) {
+            return false;
+        }
+    }
+    return *first <= *last;
+}
+
+void findInner(Display* d) {
+    d->cellOut = 0;
+    int c = d->shown.w / gridColumns;
+    int x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    if (d->shown.w == c * gridColumns && d->shown.h == c * gridRows &&
+        innerRange(d->sourceX, d->weightX, c, gridColumns, &x1, &x2) &&
+        innerRange(d->sourceY, d->weightY, c, gridRows, &y1, &y2)) {
+        d->cellOut = c;
+        d->inner = SDL_Rect{x1, y1, x2 - x1 + 1, y2 - y1 + 1};
+    }
+}
+
+// A cell whose pixels its pictures alone decide: an opaque one first, no
+// texts (they change with every counter).
+bool keepsScaled(const CellLayers& cell) {
+    if (cell.count < 1 || cell.count > maxCellLayers || opaqueIndex(static_cast<int>(cell.key[0]) - 1) < 0) {
+        return false;
+    }
+    for (int i = 0; i < cell.count; i++) {
+        if ((cell.key[i] >> 63) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ScaledCell* keptScaled(Display* d, const CellLayers& cell) {
+    for (ScaledCell& kept : d->scaledCells) {
+        if (kept.count == cell.count && SDL_memcmp(kept.key, cell.key, sizeof(uint64_t) * static_cast<size_t>(cell.count)) == 0) {
+            return &kept;
+        }
+    }
+    return nullptr;
+}
+
+// Keeps the inside of a cell just scaled (its output corner at `from` in the
+// window's surface) in place of the one used longest ago.
+void keepScaled(Display* d, const CellLayers& cell, const Uint8* from, int pitch) {
+    ScaledCell* oldest = &d->scaledCells[0];
+    for (ScaledCell& kept : d->scaledCells) {
+        if (kept.lastFrame < oldest->lastFrame) {
+            oldest = &kept;
+        }
+    }
+    size_t row = sizeof(Uint32) * static_cast<size_t>(d->inner.w);
+    if (oldest->pixels == nullptr) {
+        oldest->pixels = static_cast<Uint32*>(SDL_malloc(row * static_cast<size_t>(d->inner.h)));
+        if (oldest->pixels == nullptr) {
+            return;
+        }
+    }
+    oldest->count = cell.count;
+    SDL_memcpy(oldest->key, cell.key, sizeof(uint64_t) * static_cast<size_t>(cell.count));
+    oldest->lastFrame = d->frame;
+    from += static_cast<size_t>(d->inner.y) * pitch + 4 * static_cast<size_t>(d->inner.x);
+    for (int y = 0; y < d->inner.h; y++) {
+        SDL_memcpy(reinterpret_cast<Uint8*>(oldest->pixels) + y * row, from + static_cast<size_t>(y) * pitch, row);
+    }
+}
+
 void releaseScaling(Display* d) {
+    for (ScaledCell& kept : d->scaledCells) {
+        SDL_free(kept.pixels);
+        kept = ScaledCell{};
+    }
+    d->cellOut = 0;
     SDL_free(d->rowScratch);
     SDL_free(d->lanesX);
     SDL_free(d->sourceX);
@@ -598,6 +708,7 @@ void layOut(Display* d) {
             }
             d->whole = d->shown.w % frameWidth == 0 && d->shown.h % frameHeight == 0 ? d->shown.w / frameWidth : 0;
             scaleAxis(frameHeight, d->shown.h, d->sourceY, d->weightY, d->firstOutY, d->lastOutY);
+            findInner(d);
         }
     }
     SDL_SetRenderTarget(d->renderer, d->scaled ? d->canvas : nullptr);
@@ -720,25 +831,72 @@ bool showScaled(Display* d, const bool* changed, bool everything, SDL_Rect* sent
         SDL_RenderFlush(renderer);
         SDL_SetRenderTarget(renderer, d->canvas);
     }
+    auto at = [&](int x, int y) {
+        return static_cast<Uint8*>(surface->pixels) + static_cast<size_t>(d->shown.y + y) * surface->pitch +
+               4 * static_cast<size_t>(d->shown.x + x);
+    };
+    auto scaleInto = [&](const SDL_Rect& out) {
+        if (out.w > 0 && out.h > 0) {
+            scalePixels(d, out, reinterpret_cast<Uint32*>(at(out.x, out.y)), surface->pitch);
+        }
+    };
     auto showPart = [&](const SDL_Rect& out) {
-        SDL_Rect to{d->shown.x + out.x, d->shown.y + out.y, out.w, out.h};
-        Uint8* pixels = static_cast<Uint8*>(surface->pixels) + static_cast<size_t>(to.y) * surface->pitch + 4 * static_cast<size_t>(to.x);
-        scalePixels(d, out, reinterpret_cast<Uint32*>(pixels), surface->pitch);
-        sent[(*sentCount)++] = to;
+        scaleInto(out);
+        sent[(*sentCount)++] = SDL_Rect{d->shown.x + out.x, d->shown.y + out.y, out.w, out.h};
+    };
+    auto outOf = [&](const SDL_Rect& part) {
+        int x1 = d->firstOutX[part.x], x2 = d->lastOutX[part.x + part.w - 1];
+        int y1 = d->firstOutY[part.y], y2 = d->lastOutY[part.y + part.h - 1];
+        return SDL_Rect{x1, y1, x2 - x1 + 1, y2 - y1 + 1};
     };
     if (whole) {
         showPart(SDL_Rect{0, 0, d->shown.w, d->shown.h});
         return !everything;
     }
-    for (const SDL_Rect& part : changedPart) {
+    for (int i = 0; i < cellCount; i++) {
+        const SDL_Rect& part = changedPart[i];
         if (part.w == 0) {
             continue;
         }
-        int x1 = d->firstOutX[part.x], x2 = d->lastOutX[part.x + part.w - 1];
-        int y1 = d->firstOutY[part.y], y2 = d->lastOutY[part.y + part.h - 1];
-        if (x1 <= x2 && y1 <= y2) {
-            showPart(SDL_Rect{x1, y1, x2 - x1 + 1, y2 - y1 + 1});
+        const CellLayers& cell = d->cells[d->drawing][i];
+        if (d->cellOut == 0 || !keepsScaled(cell)) {
+            SDL_Rect out = outOf(part);
+            if (out.w > 0 && out.h > 0) {
+                showPart(out);
+            }
+            continue;
         }
+        int cellX = (i % gridColumns) * d->cellOut, cellY = (i / gridColumns) * d->cellOut;
+        ScaledCell* kept = keptScaled(d, cell);
+        if (kept == nullptr) {
+            // Scaled whole once, then its inside is copied wherever it shows.
+            showPart(outOf(SDL_Rect{(i % gridColumns) * tileSize, (i / gridColumns) * tileSize, tileSize, tileSize}));
+            keepScaled(d, cell, at(cellX, cellY), surface->pitch);
+            continue;
+        }
+        kept->lastFrame = d->frame;
+        SDL_Rect out = outOf(part);
+        SDL_Rect inner{cellX + d->inner.x, cellY + d->inner.y, d->inner.w, d->inner.h}, common;
+        if (out.w <= 0 || out.h <= 0) {
+            continue;
+        }
+        if (SDL_IntersectRect(&out, &inner, &common) != SDL_TRUE) {
+            showPart(out);
+            continue;
+        }
+        size_t row = sizeof(Uint32) * static_cast<size_t>(d->inner.w);
+        for (int y = common.y; y < common.y + common.h; y++) {
+            SDL_memcpy(at(common.x, y),
+                       reinterpret_cast<const Uint8*>(kept->pixels) + static_cast<size_t>(y - inner.y) * row +
+                           4 * static_cast<size_t>(common.x - inner.x),
+                       sizeof(Uint32) * static_cast<size_t>(common.w));
+        }
+        // The edge pixels around the copy, which read the neighbours too.
+        scaleInto(SDL_Rect{out.x, out.y, out.w, common.y - out.y});
+        scaleInto(SDL_Rect{out.x, common.y + common.h, out.w, out.y + out.h - common.y - common.h});
+        scaleInto(SDL_Rect{out.x, common.y, common.x - out.x, common.h});
+        scaleInto(SDL_Rect{common.x + common.w, common.y, out.x + out.w - common.x - common.w, common.h});
+        sent[(*sentCount)++] = SDL_Rect{d->shown.x + out.x, d->shown.y + out.y, out.w, out.h};
     }
     return true;
 }
