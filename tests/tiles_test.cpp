@@ -338,7 +338,10 @@ class ScaledWindow : public ScreenTest {
     // buttons, and a click on a bar; optionally then has the whole frame
     // drawn again as after a resize.
     Frame play(int width, int height, bool redrawWhole) {
-        writeFile("szintek.txt", "; Kettő\n#######\n#@ $ .#\n#.  $ #\n#######\n");
+        // A second level, visited first: coming back, whole cells change to
+        // pictures already kept scaled.
+        writeFile("szintek.txt", "; Kettő\n#######\n#@ $ .#\n#.  $ #\n#######\n\n"
+                                 "; Másik\n#######\n##@ $.#\n#.$  ##\n#######\n");
         SDL_SetWindowSize(window, width, height);
         SDL_Rect shown = fitFrame(width, height);
         auto at = [&](int cellX, int cellY, int* x, int* y) {
@@ -346,6 +349,8 @@ class ScaledWindow : public ScreenTest {
             *y = shown.y + (cellY * tileSize + tileSize / 2) * shown.h / frameHeight;
         };
         int x = 0, y = 0;
+        press(SDL_SCANCODE_PAGEUP);
+        press(SDL_SCANCODE_PAGEDOWN);
         press(SDL_SCANCODE_RIGHT);
         at(0, 9, &x, &y);
         clickPixel(x, y);  // down
