@@ -611,7 +611,7 @@ void findInner(Display* d) {
 // A cell whose pixels its pictures alone decide: an opaque one first, no
 // texts (they change with every counter).
 bool keepsScaled(const CellLayers& cell) {
-    if (cell.count < 1 || cell.count > maxCellLayers || opaqueIndex(static_cast<int>(cell.key[0]) - 1) < 0) {
+    if (cell.count < 1 || cell.count > maxCellLayers) {
         return false;
     }
     for (int i = 0; i < cell.count; i++) {
@@ -619,7 +619,8 @@ bool keepsScaled(const CellLayers& cell) {
             return false;
         }
     }
-    return true;
+    // A picture's key is its number plus one.
+    return opaqueIndex(static_cast<int>(cell.key[0]) - 1) >= 0;
 }
 
 ScaledCell* keptScaled(Display* d, const CellLayers& cell) {
