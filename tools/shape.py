@@ -1,0 +1,150 @@
+#!/usr/bin/env python3
+"""Shapes a level drawn by hand: cells marked M (stores: crates and the player
+start there) and N (rooms: targets) change one or two at a time; every other
+cell of the drawing stays. Each change is solved and checked with the level
+tools, and kept when the level is no worse: fewer rule problems first, then
+more excess, pushes and crates. It proposes; a person picks and names.
+
+usage: tools/shape.py DRAWING SEED STEPS CRATES BUDGET NAME [START]
+  DRAWING  the fixed walls and floor, with M and N cells
+  BUDGET   positions the solver may search per try
+  START    a level of that drawing to start from (else each crate is put
+           one push from its target, so that the start is solvable)
+writes the best level so far to DRAWING.best and its progress to stdout.
+"""
+import os
+import random
+import re
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SOLVE = os.path.join(ROOT, "build", "tools", "boxtolo_solve")
+CHECK = os.path.join(ROOT, "build", "tools", "boxtolo_check")
+SIDES = ((1, 0), (-1, 0), (0, 1), (0, -1))
+
+
+def main():
+    drawing, seed, steps, crates, budget, name = sys.argv[1:7]
+    rnd = random.Random(int(seed))
+    rows = [l.rstrip("\n") for l in open(drawing, encoding="utf-8") if not l.startswith(";")]
+    width = max(len(r) for r in rows)
+    rows = [r.ljust(width, "#") for r in rows]
+    store = [(x, y) for y, r in enumerate(rows) for x, c in enumerate(r) if c == "M"]
+    room = [(x, y) for y, r in enumerate(rows) for x, c in enumerate(r) if c == "N"]
+    cells = store + room
+    scratch = "/tmp/shape_%d_%s.txt" % (os.getpid(), seed)
+
+    def floor(s, x, y):
+        if (x, y) in s:
+            return s[(x, y)] != "#"
+        return 0 <= y < len(rows) and 0 <= x < width and rows[y][x] != "#"
+
+    def text(s):
+        grid = [list(r.replace("M", " ").replace("N", " ")) for r in rows]
+        for (x, y), c in s.items():
+            grid[y][x] = c
+        return "; %s\n%s\n" % (name, "\n".join("".join(r) for r in grid))
+
+    def suspects(s):
+        """Floor in an open 3 x 3 block or in a dead end: walls to try first."""
+        out = set()
+        for (x, y) in s:
+            if all(floor(s, x + i, y + j) for i in range(3) for j in range(3)):
+                out |= {(x + i, y + j) for i in range(3) for j in range(3) if s.get((x + i, y + j)) == " "}
+            if s[(x, y)] == " " and sum(not floor(s, x + dx, y + dy) for dx, dy in SIDES) >= 3:
+                out.add((x, y))
+        return list(out)
+
+    def measure(s):
+        with open(scratch, "w", encoding="utf-8") as f:
+            f.write(text(s))
+        solved = subprocess.run([SOLVE, scratch, "--budget", budget, "--solutions", scratch + ".sol"],
+                                capture_output=True, text=True).stdout
+        if not re.search(r"\d+ pushes", solved):
+            return None
+        report = subprocess.run([CHECK, scratch, scratch + ".sol"], capture_output=True, text=True).stdout
+        row = [l for l in report.split("\n") if re.match(r"\s*1\s+\d+\s+\d+", l)]
+        if not row:
+            return None
+        v = row[0].split()
+        problems = [l.split(":", 1)[1].strip() for l in report.split("\n") if l.startswith("PROBLEM 1")]
+        problems = [p for p in problems if "easier" not in p and "harder" not in p]
+        m = dict(crates=int(v[1]), pushes=int(v[2]), excess=int(v[5]), effort=int(v[6]), problems=problems)
+        # A slope towards a clean level: each cell short of 80 % used, each suspect.
+        value = min(m["excess"], 20) * 10 + m["pushes"] / 4 + 15 * m["crates"] - 1000 * len(problems)
+        for p in problems:
+            used = re.search(r"\((\d+) of (\d+)\)", p)
+            if used:
+                value -= 10 * max(0, -(-8 * int(used.group(2)) // 10) - int(used.group(1)))
+        if problems:
+            value -= 20 * len(suspects(s))
+        m["value"] = value
+        return m
+
+    def start():
+        for _ in range(5000):
+            s = {c: " " for c in cells}
+            order = list(s)
+            rnd.shuffle(order)
+            for (x, y) in order:
+                if all(floor(s, x + i, y + j) for i in (-1, 0, 1) for j in (-1, 0, 1)):
+                    s[(x, y)] = "#"
+            free = [c for c in cells if s[c] == " "]
+            rnd.shuffle(free)
+            placed = 0
+            for (x, y) in free:
+                dx, dy = rnd.choice(SIDES)
+                if placed < int(crates) and s[(x, y)] == " " and s.get((x + dx, y + dy)) == " " \
+                        and s.get((x - dx, y - dy)) == " ":
+                    s[(x, y)], s[(x + dx, y + dy)] = "$", "."
+                    placed += 1
+            starts = [c for c in store if s[c] == " "]
+            if placed == int(crates) and starts:
+                s[rnd.choice(starts)] = "@"
+                m = measure(s)
+                if m:
+                    return s, m
+        sys.exit("no solvable start found")
+
+    def change(s):
+        s = dict(s)
+        if rnd.random() < 0.35 and suspects(s):
+            s[rnd.choice(suspects(s))] = "#"
+            return s
+        kind = rnd.random()
+        free = [c for c in cells if s[c] == " "]
+        if kind < 0.4:
+            c = rnd.choice(cells)
+            s[c] = {"#": " ", " ": "#"}.get(s[c], s[c])
+        elif free:
+            what = "$" if kind < 0.7 else "." if kind < 0.9 else "@"
+            a = rnd.choice([c for c in s if s[c] == what])
+            b = rnd.choice([c for c in (store if what == "@" else cells) if s[c] == " "] or [a])
+            s[a], s[b] = " ", what
+        return s
+
+    if len(sys.argv) > 7:
+        given = [l.rstrip("\n") for l in open(sys.argv[7], encoding="utf-8") if not l.startswith(";")]
+        state = {(x, y): given[y][x] for (x, y) in cells}
+        best = measure(state)
+    else:
+        state, best = start()
+    for step in range(int(steps)):
+        tried = change(state)
+        if rnd.random() < 0.3:
+            tried = change(tried)
+        m = measure(tried)
+        if m and m["value"] >= best["value"]:
+            state, best = tried, m
+            print("step %d: %d crates, %d pushes, excess %d, effort %d %s" %
+                  (step, m["crates"], m["pushes"], m["excess"], m["effort"], m["problems"]), flush=True)
+            with open(drawing + ".best", "w", encoding="utf-8") as f:
+                f.write(text(state))
+    for leftover in (scratch, scratch + ".sol"):
+        if os.path.exists(leftover):
+            os.remove(leftover)
+
+
+if __name__ == "__main__":
+    main()
