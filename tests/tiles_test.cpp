@@ -432,7 +432,7 @@ TEST_F(ScaledWindow, PiecesJoinTheWholeAndShowTheFrame) {
     }
     EXPECT_LT(total / (frameWidth * frameHeight * 3.0), 12.0);
     // Exactly: linear between pixel centres in 256ths, across and then down,
-    // each blend rounded; the frame lies at (0, 24) in 1920 x 1152.
+    // each blend rounded.
     auto axis = [](int o, int from, int to, int* s, int* w) {
         int64_t u = ((2 * static_cast<int64_t>(o) + 1) * from * 65536) / (2 * static_cast<int64_t>(to)) - 32768;
         u = u < 0 ? 0 : u;
@@ -448,21 +448,32 @@ TEST_F(ScaledWindow, PiecesJoinTheWholeAndShowTheFrame) {
         }
         return out;
     };
-    int wrong = 0;
-    for (int oy = 0; oy < 1152; oy++) {
-        int sy = 0, wy = 0;
-        axis(oy, frameHeight, 1152, &sy, &wy);
-        for (int ox = 0; ox < 1920; ox++) {
-            int sx = 0, wx = 0;
-            axis(ox, frameWidth, 1920, &sx, &wx);
-            auto across = [&](int row) {
-                return mix(plain.at(sx, row), plain.at(wx > 0 ? sx + 1 : sx, row), wx);
-            };
-            uint32_t want = mix(across(sy), across(wy > 0 ? sy + 1 : sy), wy);
-            wrong += (pieces.at(ox, 24 + oy) & 0xFFFFFF) != want;
+    // Full screen on 1920 x 1080 shows cells of 90 pixels, 1920 x 1152 of
+    // 96: each way a picture's inside is kept scaled and copied.
+    struct Size {
+        int windowW, windowH;
+        SDL_Rect shown;
+    };
+    const Size sizes[] = {{1920, 1200, {0, 24, 1920, 1152}}, {1920, 1080, {60, 0, 1800, 1080}}};
+    for (const Size& size : sizes) {
+        Frame scaled = size.windowH == 1200 ? pieces : play(size.windowW, size.windowH, false);
+        const SDL_Rect& shown = size.shown;
+        int wrong = 0;
+        for (int oy = 0; oy < shown.h; oy++) {
+            int sy = 0, wy = 0;
+            axis(oy, frameHeight, shown.h, &sy, &wy);
+            for (int ox = 0; ox < shown.w; ox++) {
+                int sx = 0, wx = 0;
+                axis(ox, frameWidth, shown.w, &sx, &wx);
+                auto across = [&](int row) {
+                    return mix(plain.at(sx, row), plain.at(wx > 0 ? sx + 1 : sx, row), wx);
+                };
+                uint32_t want = mix(across(sy), across(wy > 0 ? sy + 1 : sy), wy);
+                wrong += (scaled.at(shown.x + ox, shown.y + oy) & 0xFFFFFF) != want;
+            }
         }
+        EXPECT_EQ(wrong, 0) << size.windowW << " x " << size.windowH << ": pixels unlike the linear scale of the 1:1 frame";
     }
-    EXPECT_EQ(wrong, 0) << "pixels unlike the linear scale of the 1:1 frame";
     // The bars have the grey floor's colour.
     uint32_t bar = pieces.at(5, 5);
     EXPECT_NEAR(static_cast<int>((bar >> 8) & 0xFF), static_cast<int>((plain.at(700, 100) >> 8) & 0xFF), 25);
