@@ -10,7 +10,9 @@ usage: tools/shape.py DRAWING SEED STEPS CRATES BUDGET NAME [START]
   BUDGET   positions the solver may search per try
   START    a level of that drawing to start from (else each crate is put
            one push from its target, so that the start is solvable)
-writes the best level so far to DRAWING.best and its progress to stdout.
+writes the best level so far (from the start on) to DRAWING.best and its
+progress to stdout. BOXTOLO_SOLVE and BOXTOLO_CHECK name the tools when they
+are not in build/tools.
 """
 import os
 import random
@@ -19,8 +21,8 @@ import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SOLVE = os.path.join(ROOT, "build", "tools", "boxtolo_solve")
-CHECK = os.path.join(ROOT, "build", "tools", "boxtolo_check")
+SOLVE = os.environ.get("BOXTOLO_SOLVE", os.path.join(ROOT, "build", "tools", "boxtolo_solve"))
+CHECK = os.environ.get("BOXTOLO_CHECK", os.path.join(ROOT, "build", "tools", "boxtolo_check"))
 SIDES = ((1, 0), (-1, 0), (0, 1), (0, -1))
 
 
@@ -130,6 +132,14 @@ def main():
         best = measure(state)
     else:
         state, best = start()
+    if best is None:
+        sys.exit("the start given does not solve")
+
+    def keep():
+        with open(drawing + ".best", "w", encoding="utf-8") as f:
+            f.write(text(state))
+
+    keep()
     for step in range(int(steps)):
         tried = change(state)
         if rnd.random() < 0.3:
@@ -139,8 +149,7 @@ def main():
             state, best = tried, m
             print("step %d: %d crates, %d pushes, excess %d, effort %d %s" %
                   (step, m["crates"], m["pushes"], m["excess"], m["effort"], m["problems"]), flush=True)
-            with open(drawing + ".best", "w", encoding="utf-8") as f:
-                f.write(text(state))
+            keep()
     for leftover in (scratch, scratch + ".sol"):
         if os.path.exists(leftover):
             os.remove(leftover)

@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""The shaping tool on a small drawing: it keeps the drawn cells, puts crates,
+targets and the player only where the drawing lets it, leaves a level the
+solver solves, and nothing behind in /tmp.
+usage: shape_test.py SHAPE SOLVE CHECK"""
+import glob
+import os
+import subprocess
+import sys
+import tempfile
+
+shape, solve, check = sys.argv[1:4]
+DRAWING = ["##########",
+           "#MMMM  NN#",
+           "#MMMM# NN#",
+           "##########"]
+SEED = "918273"
+failures = []
+with tempfile.TemporaryDirectory() as folder:
+    drawing = os.path.join(folder, "rajz.txt")
+    with open(drawing, "w", encoding="utf-8") as f:
+        f.write("\n".join(DRAWING) + "\n")
+    env = dict(os.environ, BOXTOLO_SOLVE=solve, BOXTOLO_CHECK=check)
+    best = drawing + ".best"
+    # With no step taken the start itself is the level written.
+    for steps in ("0", "25"):
+        if os.path.exists(best):
+            os.remove(best)
+        run = subprocess.run([sys.executable, shape, drawing, SEED, steps, "2", "20000", "Próba"],
+                             capture_output=True, text=True, env=env, timeout=300)
+        if run.returncode != 0:
+            failures.append("%s steps: exit %d: %s" % (steps, run.returncode, run.stderr.strip()))
+        if not os.path.exists(best):
+            failures.append("%s steps: no level written" % steps)
+        else:
+            lines = open(best, encoding="utf-8").read().split("\n")
+            if lines[0] != "; Próba":
+                failures.append("name line %r" % lines[0])
+            rows = lines[1:1 + len(DRAWING)]
+            for y, (drawn, made) in enumerate(zip(DRAWING, rows)):
+                for x, c in enumerate(drawn):
+                    got = made[x] if x < len(made) else "?"
+                    if c not in "MN" and got != c:
+                        failures.append("drawn cell (%d, %d) became %r" % (x, y, got))
+                    if got in "$@" and c != "M" and not (got == "$" and c == "N"):
+                        failures.append("%r on (%d, %d), outside the stores" % (got, x, y))
+            text = "\n".join(rows)
+            if text.count("$") != 2 or text.count(".") != 2 or text.count("@") != 1:
+                failures.append("crates, targets and player: %r" % text)
+            solved = subprocess.run([solve, best], capture_output=True, text=True).stdout
+            if " pushes" not in solved:
+                failures.append("the level does not solve: %s" % solved.strip())
+    left = glob.glob("/tmp/shape_*_%s.txt*" % SEED)
+    if left:
+        failures.append("left behind: %s" % left)
+for failure in failures:
+    print(failure)
+sys.exit(1 if failures else 0)
