@@ -12,8 +12,11 @@ usage: tools/shape.py DRAWING SEED STEPS CRATES BUDGET NAME [START]
            one push from its target, so that the start is solvable)
 writes the best level so far (from the start on) to DRAWING.best and its
 progress to stdout. BOXTOLO_SOLVE and BOXTOLO_CHECK name the tools when they
-are not in build/tools.
+are not in build/tools. BOXTOLO_SHAPE_EFFORT (default 0) adds that many points
+for each doubling of the solver's search, for levels meant for late chapters,
+where the order is by search effort rather than by length.
 """
+import math
 import os
 import random
 import re
@@ -23,6 +26,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SOLVE = os.environ.get("BOXTOLO_SOLVE", os.path.join(ROOT, "build", "tools", "boxtolo_solve"))
 CHECK = os.environ.get("BOXTOLO_CHECK", os.path.join(ROOT, "build", "tools", "boxtolo_check"))
+EFFORT = float(os.environ.get("BOXTOLO_SHAPE_EFFORT", "0"))
 SIDES = ((1, 0), (-1, 0), (0, 1), (0, -1))
 
 
@@ -75,6 +79,7 @@ def main():
         m = dict(crates=int(v[1]), pushes=int(v[2]), excess=int(v[5]), effort=int(v[6]), problems=problems)
         # A slope towards a clean level: each cell short of 80 % used, each suspect.
         value = min(m["excess"], 20) * 10 + m["pushes"] / 4 + 15 * m["crates"] - 1000 * len(problems)
+        value += EFFORT * math.log2(1 + m["effort"])
         for p in problems:
             used = re.search(r"\((\d+) of (\d+)\)", p)
             if used:
