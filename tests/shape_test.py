@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """The shaping tool on a small drawing: it keeps the drawn cells, puts crates,
 targets and the player only where the drawing lets it, leaves a level the
-solver solves, and nothing behind in /tmp.
+solver solves, and nothing behind in /tmp. The placing tool beside it, on the
+same drawing's walls: each proposal keeps them, holds the pieces asked for and
+solves in the pushes it states, within the limit.
 usage: shape_test.py SHAPE SOLVE CHECK"""
+import re
 import glob
 import os
 import subprocess
@@ -50,6 +53,29 @@ with tempfile.TemporaryDirectory() as folder:
             solved = subprocess.run([solve, best], capture_output=True, text=True).stdout
             if " pushes" not in solved:
                 failures.append("the level does not solve: %s" % solved.strip())
+    # Unsolvable tries are among the random ones; were they not dropped before
+    # the check, every proposal after the first would carry a wrong count.
+    place = os.path.join(os.path.dirname(shape), "place.py")
+    board = os.path.join(folder, "terv.txt")
+    with open(board, "w", encoding="utf-8") as f:
+        f.write("\n".join(r.replace("M", " ").replace("N", " ") for r in DRAWING) + "\n")
+    run = subprocess.run([sys.executable, place, board, "2", "300", "6", SEED, "4"],
+                         capture_output=True, text=True, env=env, timeout=300)
+    proposals = re.findall(r"pushes (\d+) excess \d+ effort \d+\n(; p\d+\n(?:.*\n){%d})" % len(DRAWING), run.stdout)
+    if run.returncode != 0 or not proposals:
+        failures.append("placing: exit %d, %d proposals: %s" % (run.returncode, len(proposals), run.stderr.strip()))
+    for stated, level in proposals:
+        rows = level.split("\n")[1:1 + len(DRAWING)]
+        walls = ["".join("#" if c == "#" else " " for c in r) for r in rows]
+        if walls != ["".join("#" if c == "#" else " " for c in r) for r in DRAWING]:
+            failures.append("placing moved walls: %r" % rows)
+        if level.count("$") != 2 or level.count(".") != 2 or level.count("@") != 1 or int(stated) > 6:
+            failures.append("placing: pieces or limit: %s pushes %r" % (stated, level))
+        with open(board + ".lv", "w", encoding="utf-8") as f:
+            f.write(level)
+        solved = subprocess.run([solve, board + ".lv"], capture_output=True, text=True).stdout
+        if not re.search(r"\b%s pushes" % stated, solved):
+            failures.append("placing stated %s pushes: %s" % (stated, solved.strip()))
     left = glob.glob("/tmp/shape_*_%s.txt*" % SEED)
     if left:
         failures.append("left behind: %s" % left)
