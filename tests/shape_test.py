@@ -5,9 +5,9 @@ solver solves, and nothing behind in /tmp. The placing tool beside it, on the
 same drawing's walls: each proposal keeps them, holds the pieces asked for and
 solves in the pushes it states, within the limit.
 usage: shape_test.py SHAPE SOLVE CHECK"""
-import re
 import glob
 import os
+import re
 import subprocess
 import sys
 import tempfile

@@ -31,6 +31,8 @@ def main():
     rows = [l.rstrip("\n") for l in open(drawing, encoding="utf-8") if l.strip() and not l.startswith(";")]
     floor = [(x, y) for y, r in enumerate(rows) for x, c in enumerate(r)
              if c == " " and "#" in r[:x] and "#" in r[x + 1:]]
+    if len(floor) < 2 * crates + 1:
+        sys.exit("the map has floor for fewer than %d pieces" % (2 * crates + 1))
     tried = []
     for i in range(int(tries)):
         cells = rnd.sample(floor, 2 * crates + 1)
@@ -51,9 +53,9 @@ def main():
         report = subprocess.run([CHECK, batch, solutions], capture_output=True, text=True).stdout
     flawed = set()
     for line in report.split("\n"):
-        found = re.match(r"PROBLEM (\d+) p\d+: (.*)", line)
-        if found and not SET_ONLY.search(found.group(2)):
-            flawed.add(int(found.group(1)))
+        problem = re.match(r"PROBLEM (\d+) p\d+: (.*)", line)
+        if problem and not SET_ONLY.search(problem.group(2)):
+            flawed.add(int(problem.group(1)))
     found = []
     for line in report.split("\n"):
         v = line.split()
