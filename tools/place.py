@@ -12,16 +12,14 @@ BOXTOLO_SOLVE and BOXTOLO_CHECK name the tools when they are not in build/tools.
 """
 import os
 import random
-import re
 import subprocess
 import sys
 import tempfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SOLVE = os.environ.get("BOXTOLO_SOLVE", os.path.join(ROOT, "build", "tools", "boxtolo_solve"))
-CHECK = os.environ.get("BOXTOLO_CHECK", os.path.join(ROOT, "build", "tools", "boxtolo_check"))
+from levelreport import CHECK, SOLVE, problems, rows as tableRows
+
 # Problems of a set, not of one level: a batch of tries is no campaign.
-SET_ONLY = re.compile("easier|harder|first-chapter")
+SET_ONLY = "easier|harder|first-chapter"
 
 
 def main():
@@ -51,17 +49,9 @@ def main():
         with open(batch, "w", encoding="utf-8") as f:
             f.write("\n".join(kept))
         report = subprocess.run([CHECK, batch, solutions], capture_output=True, text=True).stdout
-    flawed = set()
-    for line in report.split("\n"):
-        problem = re.match(r"PROBLEM (\d+) p\d+: (.*)", line)
-        if problem and not SET_ONLY.search(problem.group(2)):
-            flawed.add(int(problem.group(1)))
-    found = []
-    for line in report.split("\n"):
-        v = line.split()
-        if len(v) >= 10 and v[0].isdigit() and v[8].endswith("%") and int(v[0]) not in flawed:
-            if int(v[2]) <= int(most):
-                found.append((int(v[2]), int(v[5]), int(v[6]), int(v[0])))
+    flawed = problems(report, SET_ONLY)
+    found = [(m["pushes"], m["excess"], m["effort"], index) for index, m in tableRows(report).items()
+             if index not in flawed and m["pushes"] <= int(most)]
     for pushes, excess, effort, index in sorted(found, reverse=True)[:show]:
         print("pushes %d excess %d effort %d" % (pushes, excess, effort))
         print(kept[index - 1])

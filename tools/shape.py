@@ -23,9 +23,8 @@ import re
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SOLVE = os.environ.get("BOXTOLO_SOLVE", os.path.join(ROOT, "build", "tools", "boxtolo_solve"))
-CHECK = os.environ.get("BOXTOLO_CHECK", os.path.join(ROOT, "build", "tools", "boxtolo_check"))
+from levelreport import CHECK, SOLVE, problems as problemsOf, rows as tableRows
+
 EFFORT = float(os.environ.get("BOXTOLO_SHAPE_EFFORT", "0"))
 SIDES = ((1, 0), (-1, 0), (0, 1), (0, -1))
 
@@ -70,13 +69,11 @@ def main():
         if not re.search(r"\d+ pushes", solved):
             return None
         report = subprocess.run([CHECK, scratch, scratch + ".sol"], capture_output=True, text=True).stdout
-        row = [l for l in report.split("\n") if re.match(r"\s*1\s+\d+\s+\d+", l)]
-        if not row:
+        m = tableRows(report).get(1)
+        if m is None:
             return None
-        v = row[0].split()
-        problems = [l.split(":", 1)[1].strip() for l in report.split("\n") if l.startswith("PROBLEM 1")]
-        problems = [p for p in problems if "easier" not in p and "harder" not in p]
-        m = dict(crates=int(v[1]), pushes=int(v[2]), excess=int(v[5]), effort=int(v[6]), problems=problems)
+        problems = problemsOf(report, "easier|harder").get(1, [])
+        m["problems"] = problems
         # A slope towards a clean level: each cell short of 80 % used, each suspect.
         value = min(m["excess"], 20) * 10 + m["pushes"] / 4 + 15 * m["crates"] - 1000 * len(problems)
         value += EFFORT * math.log2(1 + m["effort"])
