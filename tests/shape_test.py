@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The shaping tool on a small drawing: it keeps the drawn cells, puts crates,
-targets and the player only where the drawing lets it, leaves a level the
-solver solves, and nothing behind in /tmp. The placing tool beside it, on the
-same drawing's walls: each proposal keeps them, holds the pieces asked for and
-solves in the pushes it states, within the limit.
+targets and the player only where the drawing lets it (and pieces named to
+stay where the start put them), leaves a level the solver solves, and nothing
+behind in /tmp. The placing tool beside it, on the same drawing's walls: each
+proposal keeps them, holds the pieces asked for and solves in the pushes it
+states, within the limit.
 usage: shape_test.py SHAPE SOLVE CHECK"""
 import glob
 import os
@@ -53,6 +54,20 @@ with tempfile.TemporaryDirectory() as folder:
             solved = subprocess.run([solve, best], capture_output=True, text=True).stdout
             if " pushes" not in solved:
                 failures.append("the level does not solve: %s" % solved.strip())
+    # Pieces named to stay are where the start put them after every step.
+    START = ["##########",
+             "#@$ $  ..#",
+             "#    #   #",
+             "##########"]
+    start = os.path.join(folder, "kezdes.txt")
+    with open(start, "w", encoding="utf-8") as f:
+        f.write("\n".join(START) + "\n")
+    run = subprocess.run([sys.executable, shape, drawing, SEED, "40", "2", "20000", "Próba", start],
+                         capture_output=True, text=True, env=dict(env, BOXTOLO_SHAPE_KEEP="$@"), timeout=300)
+    kept = open(best, encoding="utf-8").read().split("\n")[1:1 + len(START)] if run.returncode == 0 else []
+    pieces = lambda rows: [(x, y, c) for y, r in enumerate(rows) for x, c in enumerate(r) if c in "$@"]
+    if not kept or pieces(kept) != pieces(START) or "step" not in run.stdout:
+        failures.append("kept pieces moved or no step kept: %r %s" % (kept, run.stderr.strip()))
     # Unsolvable tries are among the random ones; were they not dropped before
     # the check, every proposal after the first would carry a wrong count.
     place = os.path.join(os.path.dirname(shape), "place.py")

@@ -14,7 +14,9 @@ writes the best level so far (from the start on) to DRAWING.best and its
 progress to stdout. BOXTOLO_SOLVE and BOXTOLO_CHECK name the tools when they
 are not in build/tools. BOXTOLO_SHAPE_EFFORT (default 0) adds that many points
 for each doubling of the solver's search, for levels meant for late chapters,
-where the order is by search effort rather than by length.
+where the order is by search effort rather than by length. BOXTOLO_SHAPE_KEEP
+names pieces ("$" crates, "@" the player) that stay where the START puts them,
+for a level whose idea is where the crates stand.
 """
 import math
 import os
@@ -26,6 +28,7 @@ import sys
 from levelreport import CHECK, SOLVE, problems as problemsOf, rows as tableRows
 
 EFFORT = float(os.environ.get("BOXTOLO_SHAPE_EFFORT", "0"))
+KEEP = os.environ.get("BOXTOLO_SHAPE_KEEP", "")
 SIDES = ((1, 0), (-1, 0), (0, 1), (0, -1))
 
 
@@ -123,6 +126,8 @@ def main():
             s[c] = {"#": " ", " ": "#"}.get(s[c], s[c])
         elif free:
             what = "$" if kind < 0.7 else "." if kind < 0.9 else "@"
+            if what in KEEP:
+                return s
             a = rnd.choice([c for c in s if s[c] == what])
             b = rnd.choice([c for c in (store if what == "@" else cells) if s[c] == " "] or [a])
             s[a], s[b] = " ", what
