@@ -54,7 +54,7 @@ with tempfile.TemporaryDirectory() as folder:
             solved = subprocess.run([solve, best], capture_output=True, text=True).stdout
             if " pushes" not in solved:
                 failures.append("the level does not solve: %s" % solved.strip())
-    # Pieces named to stay are where the start put them after every step.
+    # Pieces named to stay end the run where the start put them.
     START = ["##########",
              "#@$ $  ..#",
              "#    #   #",
