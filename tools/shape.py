@@ -151,6 +151,8 @@ def main():
         tried = change(state)
         if rnd.random() < 0.3:
             tried = change(tried)
+        if tried == state:
+            continue  # a kept piece or a full room left nothing to try: no solve, no step
         m = measure(tried)
         if m and m["value"] >= best["value"]:
             state, best = tried, m
