@@ -23,6 +23,7 @@
 #include "menu.h"
 #include "play.h"
 #include "tiles.h"
+#include "window.h"
 
 namespace {
 
@@ -49,13 +50,12 @@ Screen openScreen() {
     Screen screen;
     SDL_Init(SDL_INIT_VIDEO);
     TTF_Init();
-    screen.window = SDL_CreateWindow("Boxtolo", 0, 0, frameWidth, frameHeight, SDL_WINDOW_RESIZABLE);
-    screen.renderer = SDL_CreateRenderer(screen.window, -1, SDL_RENDERER_SOFTWARE);
-    screen.tiles = IMG_LoadTexture(screen.renderer, BOXTOLO_BUILD_DIR "/tiles.png");
+    screen.renderer = openWindow();
+    screen.window = SDL_RenderGetWindow(screen.renderer);
+    screen.tiles = loadTiles(screen.renderer, BOXTOLO_BUILD_DIR "/tiles.png");
     screen.font = TTF_OpenFont(BOXTOLO_BUILD_DIR "/font.ttf", 50);
     screen.smallFont = TTF_OpenFont(BOXTOLO_BUILD_DIR "/font.ttf", 28);
-    if (screen.tiles == nullptr || screen.font == nullptr || screen.smallFont == nullptr ||
-        !openDisplay(screen.renderer, screen.tiles)) {
+    if (screen.tiles == nullptr || screen.font == nullptr || screen.smallFont == nullptr) {
         std::fprintf(stderr, "cannot load the assets from %s\n", BOXTOLO_BUILD_DIR);
         std::exit(1);
     }
@@ -70,13 +70,11 @@ Screen openScreen() {
 }
 
 void closeScreen(Screen& screen) {
-    closeDisplay(screen.renderer);
     SDL_DestroyTexture(screen.windowTiles);
     TTF_CloseFont(screen.smallFont);
     TTF_CloseFont(screen.font);
     SDL_DestroyTexture(screen.tiles);
-    SDL_DestroyRenderer(screen.renderer);
-    SDL_DestroyWindow(screen.window);
+    closeWindow(screen.renderer);
     TTF_Quit();
     SDL_Quit();
 }

@@ -12,6 +12,7 @@
 #include "file.h"
 #include "input.h"
 #include "tiles.h"
+#include "window.h"
 
 namespace {
 
@@ -592,7 +593,6 @@ void drawButtons(EditState* state, Shown shown) {
 void render(EditState* state) {
     SDL_Renderer* renderer = state->renderer;
     SDL_Texture* tiles = state->tiles;
-    clearFrame(renderer);
     renderTiles(renderer, tiles, greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
     drawButtons(state, always);
     const Level* level = state->level;
@@ -632,7 +632,7 @@ void render(EditState* state) {
         }
         drawButtons(state, withLevel);
     }
-    presentFrame(renderer);
+    showFrame(renderer);
 }
 
 bool handleKeydown(EditState* state, SDL_Scancode key) {

@@ -4,6 +4,7 @@
 
 #include "coordinates.h"
 #include "tiles.h"
+#include "window.h"
 
 namespace {
 
@@ -92,7 +93,6 @@ const InputButton inputButtons[] = {
 
 void renderInput(InputState* state) {
     SDL_Renderer* renderer = state->renderer;
-    clearFrame(renderer);
     renderTiles(renderer, state->tiles, greenFloor, 0, 0, gridColumns - 1, gridRows - 1);
     char labels[keyCount][labelBytes];
     keyLabels(state->upperCase, labels);
@@ -112,7 +112,7 @@ void renderInput(InputState* state) {
     renderTile(renderer, state->tiles, wall, 1, 3);
     renderTile(renderer, state->tiles, wall, 15, 3);
     renderFont(renderer, state->font, white, state->enteredText, 2, 3, false, true);
-    presentFrame(renderer);
+    showFrame(renderer);
 }
 
 // A character that would not fit whole is left out, so the text never
@@ -281,7 +281,6 @@ const BoxButton dialogButtons[] = {{5, 8, "OK", 6, dialogOk}, {11, 14, "Mégse",
 template <size_t count>
 int runBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText,
            const BoxButton (&buttons)[count], bool escapeCancels) {
-    clearFrame(renderer);
     renderTiles(renderer, tiles, greenFloor, 0, 0, gridColumns - 1, gridRows - 1);
     renderTiles(renderer, tiles, greyFloor, 1, 1, 18, 3);
     renderTiles(renderer, tiles, wall, 1, 1, 18, 1);
@@ -293,7 +292,7 @@ int runBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const cha
         drawButton(renderer, tiles, button.x1, button.x2, boxButtonRow);
         renderFont(renderer, font, labelColor, button.label, button.labelX, boxButtonRow, false, true);
     }
-    presentFrame(renderer);
+    showFrame(renderer);
 
     SDL_Event event;
     while (waitEvent(renderer, &event) != 0) {

@@ -18,6 +18,7 @@
 #include "menu.h"
 #include "play.h"
 #include "tiles.h"
+#include "window.h"
 
 namespace {
 
@@ -131,28 +132,12 @@ void enterDataFolder(const std::string& share) {
     copyIfMissing(share + bundledLevels, bundledLevels);
 }
 
-// The window is never destroyed by hand: SDL_Quit takes it down with the
-// renderer returned here.
+// SDL with a driver that shows the game, and the window.
 SDL_Renderer* initSDL() {
-    // Otherwise SDL backs the software renderer's window surface with an
-    // OpenGL context, which costs tens of milliseconds at start and on every
-    // present for nothing.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    if (SDL_Init(SDL_INIT_EVERYTHING) < 0) {
+    if (SDL_Init(SDL_INIT_VIDEO) < 0 || !visibleOrRequested()) {
         return nullptr;
     }
-    if (!visibleOrRequested()) {
-        return nullptr;
-    }
-    // Resizable: the frame is shown scaled to whatever size the window has.
-    SDL_Window* window = SDL_CreateWindow("Boxtolo", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, frameWidth,
-                                          frameHeight, SDL_WINDOW_RESIZABLE);
-    if (window == nullptr) {
-        return nullptr;
-    }
-    SDL_SetWindowMinimumSize(window, frameWidth / 4, frameHeight / 4);
-    fitToDesktop(window);
-    return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    return openWindow();
 }
 
 // Prints the start-up error and, for a player who started the game from a
@@ -179,11 +164,12 @@ int main(int, char**) {
     if (renderer == nullptr) {
         return startupFailure("ERROR: Couldn't initialize SDL", 1, nullptr);
     }
+    fitToDesktop(renderer);
     std::string share = installedShare();
     bool installed = false;
     std::string tilesPath = assetPath("tiles.png", share, &installed);
     std::string fontPath = assetPath("font.ttf", share, &installed);
-    SDL_Texture* tiles = IMG_LoadTexture(renderer, tilesPath.c_str());
+    SDL_Texture* tiles = loadTiles(renderer, tilesPath.c_str());
     if (tiles == nullptr) {
         return startupFailure("ERROR: Couldn't load tiles texture", 2, renderer);
     }
@@ -193,11 +179,6 @@ int main(int, char**) {
     if (smallFont == nullptr) {
         return startupFailure("ERROR: Couldn't open font", 3, renderer);
     }
-    if (!openDisplay(renderer, tiles)) {
-        return startupFailure("ERROR: Couldn't initialize SDL", 1, renderer);
-    }
-    // Not waiting for the window manager here keeps the first frame quick.
-    fitWhenFramed(renderer);
     if (installed) {
         enterDataFolder(share);
     }
@@ -219,11 +200,11 @@ int main(int, char**) {
         }
     } while (result != 0);
 
-    closeDisplay(renderer);
-    SDL_DestroyTexture(tiles);
     TTF_CloseFont(smallFont);
     TTF_CloseFont(font);
     TTF_Quit();
+    SDL_DestroyTexture(tiles);
+    closeWindow(renderer);
     SDL_Quit();
     return 0;
 }

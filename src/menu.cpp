@@ -4,6 +4,7 @@
 #include "file.h"
 #include "input.h"
 #include "tiles.h"
+#include "window.h"
 
 namespace {
 
@@ -66,7 +67,6 @@ bool same(Coordinates a, Coordinates b) {
 void renderMenu(MenuState* state) {
     SDL_Renderer* renderer = state->renderer;
     SDL_Texture* tiles = state->tiles;
-    clearFrame(renderer);
     renderTiles(renderer, tiles, greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
     renderTiles(renderer, tiles, brownFloor, 1, 1, 6, 10);
     renderTiles(renderer, tiles, wall, 1, 1, 1, 10);
@@ -91,7 +91,7 @@ void renderMenu(MenuState* state) {
     for (const Label& label : labels) {
         renderFontC(renderer, state->font, white, label.text, label.cell, false, true);
     }
-    presentFrame(renderer);
+    showFrame(renderer);
 }
 
 // Asks for the file name; a confirmed name chooses `chosen`.

@@ -10,6 +10,7 @@
 #include "file.h"
 #include "input.h"
 #include "tiles.h"
+#include "window.h"
 
 namespace {
 
@@ -441,7 +442,6 @@ void render(PlayState* state) {
     SDL_Renderer* renderer = state->renderer;
     SDL_Texture* tiles = state->tiles;
     const Level* level = state->level;
-    clearFrame(renderer);
     renderTiles(renderer, tiles, state->finished ? greenFloor : greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
     int startX = (maxLevelWidth - level->size.x) / 2 + 1;
     int startY = (maxLevelHeight - level->size.y) / 2;
@@ -468,7 +468,7 @@ void render(PlayState* state) {
     if (level->next != nullptr) {
         drawButtons(state, withNext);
     }
-    presentFrame(renderer);
+    showFrame(renderer);
 }
 
 // Restart and level switching keep the current level when memory runs out.

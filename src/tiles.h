@@ -44,53 +44,10 @@ enum Tile {
 };
 constexpr int tileCount = 23;
 
-// The direction of an arrow key or of W, A, S, D (by position), or -1.
-int keyDirection(SDL_Scancode key);
-
-// --- the window -------------------------------------------------------------
-//
-// The shell opens a display on its renderer once the tileset is loaded. From
-// then on every frame a screen draws is recorded, and presenting it redraws
-// only the cells whose pictures or texts changed; the window shows the
-// 1280 x 768 frame scaled to its size, and shows the last frame again after a
-// resize or an expose. Without a display (the screens' plain form, used by
-// tests to compare against) every call draws at once and the renderer is
-// cleared and presented as it is.
-
-// Opens the display of `renderer`'s window, which draws with `tiles`. False
-// when memory or the renderer fails; nothing is then left open.
-bool openDisplay(SDL_Renderer* renderer, SDL_Texture* tiles);
-// Releases everything the display made; before the tileset is destroyed.
-void closeDisplay(SDL_Renderer* renderer);
-
-// Begins a frame: the renderer's clear.
-void clearFrame(SDL_Renderer* renderer);
-// Ends a frame: draws what changed and shows it in the window.
-void presentFrame(SDL_Renderer* renderer);
-
-// SDL_WaitEvent for a screen: window changes are handled here (the frame is
-// shown again, scaled to the new size), F11 switches full screen, and clicks
-// arrive in frame pixels; clicks on the bars around a scaled frame never
-// arrive. Returns 0 when waiting failed.
-int waitEvent(SDL_Renderer* renderer, SDL_Event* event);
-
-// Sizes `window` to the desktop's usable area: 1280 x 768 when that fits
-// with the window manager's borders, else the largest size of the frame's
-// shape that fits. On a tight desktop the borders are known only once the
-// window manager has framed the window, which fitWhenFramed waits for.
-void fitToDesktop(SDL_Window* window);
-// Has the display fit the window again as soon as the window manager has
-// framed it, for the first two seconds, unless the player resized it.
-void fitWhenFramed(SDL_Renderer* renderer);
-
-// Where a frame of 1280 x 768 is shown in a window of the given size: as
-// large as fits with its aspect kept, centred.
-SDL_Rect fitFrame(int windowWidth, int windowHeight);
-// The frame pixel shown at window pixel (x, y) of a window showing the frame
-// at `shown`. False on the bars around it.
-bool windowToFrame(SDL_Rect shown, int x, int y, int* frameX, int* frameY);
-
-// --- drawing on the grid ---------------------------------------------------
+// Loads the tileset for `renderer`'s window: in the window's layout of red,
+// green and blue, with alpha, so that floors and walls are plain copies.
+// Null when the file cannot be read.
+SDL_Texture* loadTiles(SDL_Renderer* renderer, const char* path);
 
 void renderTile(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x, int y);
 void renderTileC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos);

@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include "input.h"
+#include "window.h"
 
 #include <SDL2/SDL_image.h>
 #include <dirent.h>
@@ -76,13 +77,11 @@ void ScreenTest::SetUp() {
     unsetenv(frameDumpVariable);
     tempDir = makeTempDir();
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    window = SDL_CreateWindow("Boxtolo", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, gridColumns * tileSize,
-                              gridRows * tileSize, 0);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
-    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    renderer = openWindow();
     ASSERT_NE(renderer, nullptr) << SDL_GetError();
+    window = SDL_RenderGetWindow(renderer);
     std::string build = BOXTOLO_BUILD_DIR;
-    tiles = IMG_LoadTexture(renderer, (build + "/tiles.png").c_str());
+    tiles = loadTiles(renderer, (build + "/tiles.png").c_str());
     ASSERT_NE(tiles, nullptr) << IMG_GetError();
     atlas = IMG_Load((build + "/tiles.png").c_str());
     ASSERT_NE(atlas, nullptr);
@@ -91,9 +90,6 @@ void ScreenTest::SetUp() {
     ASSERT_NE(font, nullptr);
     smallFont = TTF_OpenFont((build + "/font.ttf").c_str(), 28);
     ASSERT_NE(smallFont, nullptr);
-    if (withDisplay) {
-        ASSERT_TRUE(openDisplay(renderer, tiles));
-    }
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     char cwd[4096];
@@ -108,9 +104,6 @@ void ScreenTest::TearDown() {
         EXPECT_EQ(chdir(previousDir.c_str()), 0);
     }
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    if (renderer != nullptr) {
-        closeDisplay(renderer);
-    }
     if (smallFont != nullptr) {
         TTF_CloseFont(smallFont);
     }
@@ -125,10 +118,7 @@ void ScreenTest::TearDown() {
         SDL_DestroyTexture(tiles);
     }
     if (renderer != nullptr) {
-        SDL_DestroyRenderer(renderer);
-    }
-    if (window != nullptr) {
-        SDL_DestroyWindow(window);
+        closeWindow(renderer);
     }
     SDL_Quit();
     removeTree(tempDir);

@@ -12,6 +12,7 @@
 
 #include "file.h"
 #include "tiles.h"
+#include "window.h"
 
 // The window's pixels, read back after a screen has presented.
 struct Frame {
@@ -27,15 +28,12 @@ int countColor(const Frame& frame, SDL_Rect area, int r, int g, int b, int toler
 SDL_Rect cellRect(int x, int y);
 SDL_Rect cellsRect(int x1, int y1, int x2, int y2);
 
-// A real window and software renderer under SDL's dummy video driver, with
+// The game's window (a frame drawn into the renderer's target, shown in the
+// window) under SDL's dummy video driver, with
 // the real tiles.png and font.ttf. Screens are called through their entry
 // functions; input is queued beforehand and every script ends with a quit.
 class ScreenTest : public ::testing::Test {
   protected:
-    // The game's display by default: recorded frames, redrawn where they
-    // changed. A fixture passes false for the plain form, which draws every
-    // call at once (and makes no allocations of its own).
-    explicit ScreenTest(bool withDisplay = true) : withDisplay(withDisplay) {}
     void SetUp() override;
     void TearDown() override;
 
@@ -70,7 +68,6 @@ class ScreenTest : public ::testing::Test {
     SDL_Surface* atlas = nullptr;
     std::string tempDir;
     std::string previousDir;
-    bool withDisplay;
 };
 
 // Checks the level row of `frame`: white text in `smallFont` from pixel

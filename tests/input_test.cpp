@@ -251,11 +251,11 @@ TEST_F(TextInputScreen, EveryOnScreenKeyTypesItsLabel) {
                 ASSERT_FALSE(typed.empty()) << "key " << k << " of row " << row;
                 EXPECT_EQ(typed, layoutRow(shift, row)[k]) << "key " << k << " of row " << row;
                 // Draw that character the way a key is drawn, and compare.
-                clearFrame(renderer);
+                SDL_RenderClear(renderer);
                 renderTile(renderer, tiles, greenFloor, 4 + k, 6 + row);
                 renderTile(renderer, tiles, blank, 4 + k, 6 + row);
                 renderFont(renderer, font, SDL_Color{205, 140, 74, 0}, typed.c_str(), 4 + k, 6 + row, true, true);
-                presentFrame(renderer);
+                showFrame(renderer);
                 Frame reference = capture();
                 int differing = 0;
                 SDL_Rect cell = cellRect(4 + k, 6 + row);

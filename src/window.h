@@ -1,0 +1,44 @@
+#pragma once
+
+#include <SDL2/SDL.h>
+
+// The game's one window. Every screen draws a frame of 1280 x 768 pixels
+// into the renderer's target texture (the frame) and shows it with
+// showFrame, which scales it to whatever size the window has; waitEvent
+// hands the screens their events with clicks in frame pixels. A screen
+// paints its whole frame, floor first, without clearing it: on the software
+// renderer a clear evicts the frame from the cache and doubles what a frame
+// costs.
+
+// Opens the window at the frame's size with a software renderer whose
+// target is the frame. Null when SDL fails; nothing is then left open.
+SDL_Renderer* openWindow();
+// Releases the frame, the renderer and the window.
+void closeWindow(SDL_Renderer* renderer);
+
+// Sizes the window to the desktop's usable area: 1280 x 768 when that fits
+// with the window manager's borders, else the largest size of the frame's
+// shape that fits. The borders are known only once the window manager has
+// framed the window, so the fit is made again then (within two seconds,
+// unless the player resized the window first).
+void fitToDesktop(SDL_Renderer* renderer);
+
+// Shows the frame drawn: the window cleared to the bars' colour, the frame
+// copied into the largest rectangle of its shape that fits, centred, and
+// presented.
+void showFrame(SDL_Renderer* renderer);
+
+// SDL_WaitEvent for a screen: a resize, an expose or F11 (which switches
+// full screen) shows the frame again and never reaches the screen; clicks
+// and motion arrive in frame pixels, and those on the bars not at all.
+// Returns 0 when waiting failed.
+int waitEvent(SDL_Renderer* renderer, SDL_Event* event);
+
+// The direction of an arrow key or of W, A, S, D (by position), or -1.
+int keyDirection(SDL_Scancode key);
+
+// Where the frame is shown in a window of the given size.
+SDL_Rect fitFrame(int windowWidth, int windowHeight);
+// The frame pixel shown at window pixel (x, y) of a window showing the frame
+// at `shown`. False on the bars around it.
+bool windowToFrame(SDL_Rect shown, int x, int y, int* frameX, int* frameY);
