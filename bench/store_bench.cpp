@@ -79,7 +79,9 @@ void BM_LoadLevels(benchmark::State& state) {
     // game makes (19 x 11, a 63-byte name) would, both with malloc's header.
     state.counters["bytes_per_level"] = static_cast<double>(held) / levelCount;
     Level* largest = newLevel(Coordinates{19, 11}, std::string(63, 'x').c_str(), 63);
-    state.counters["largest_level_bytes"] = static_cast<double>(malloc_usable_size(largest->block) + sizeof(size_t));
+    state.counters["largest_level_bytes"] =
+        static_cast<double>(malloc_usable_size(largest) + malloc_usable_size(largest->tiles) +
+                            malloc_usable_size(largest->name) + 3 * sizeof(size_t));
     unloadLevel(largest);
 }
 

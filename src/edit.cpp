@@ -135,7 +135,7 @@ void dropHistory(EditHistory* history) {
         if (step.kind == deletedLevel) {
             releaseLevel(step.level);
         } else if (step.kind == renamedLevel) {
-            releaseName(step.level, step.oldName);
+            std::free(step.oldName);
         }
     }
     std::free(history->steps);
@@ -203,7 +203,8 @@ bool undoEdit(EditState* state) {
             }
             break;
         case renamedLevel:
-            releaseName(level, swapName(level, step.oldName));
+            std::free(level->name);
+            level->name = step.oldName;
             break;
     }
     state->level = level;
@@ -346,10 +347,11 @@ void removeCurrent(EditState* state) {
 // Gives the current level the heap string `name`.
 void setName(EditState* state, char* name) {
     Level* current = state->level;
-    EditStep step{renamedLevel, current, nullptr, state->edit, invalidS, swapName(current, name)};
+    EditStep step{renamedLevel, current, nullptr, state->edit, invalidS, current->name};
+    current->name = name;
     state->unsaved = true;
     if (!recordEdit(state, step)) {
-        releaseName(current, step.oldName);
+        std::free(step.oldName);
     }
 }
 

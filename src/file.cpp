@@ -12,15 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
-// Staging rows are kept a whole 32 bytes apart and wide, padded with floor,
-// so that a row is converted and copied in two 16-byte steps.
-constexpr int stagingStride = 32;
 // Bytes of a line kept for the rules: a row of up to 19 cells, or ";", one
 // space and a name whose 64th byte tells whether its 63rd ends a character.
 constexpr int keptLineBytes = 128;
@@ -29,383 +22,245 @@ constexpr int maxNameBytes = nameBufferSize - 1;
 constexpr int tooLongRow = maxLevelWidth + 1;
 // Lines this short (after the line end) close the pending level.
 constexpr int separatorLength = 2;
-// Levels read from a file are carved one after another from shared blocks;
-// a block goes back to the heap with the last of its levels.
-constexpr size_t sharedBlockBytes = 32768;
-// A carved level may be written this far past its end before its name goes
-// in (its rows are copied whole); every block keeps this much spare.
-constexpr size_t rowOverrun = stagingStride;
 
+// The reader's working record. A line is taken whole however long it is,
+// across any number of reads: only its first bytes and its true length are
+// kept.
 struct LoadState {
-    char line[keptLineBytes];  // the first bytes of a line that crossed a read
-    int lineLength;            // the true length of the line, line-end bytes removed
+    char line[keptLineBytes];
+    long long lineLength;   // bytes of the line so far, line-end bytes included
+    long long trailingCR;  // carriage returns at its end so far
     char name[nameBufferSize];
-    size_t nameLength;
-    alignas(16) TileState level[maxLevelHeight * stagingStride];
+    TileState level[maxLevelHeight * maxLevelWidth];  // staging rows, 19 cells apart
     int rowIndex;
     int maxLength;
-    LevelBlock* block;  // the block levels are carved from, or null
-    char* blockFree;    // where its next level goes
-    char* blockEnd;     // its end, less the spare
+    int code;  // loadOk or loadTooLarge so far
+    Level* first;
+    Level* last;
 };
-
-// The cell of each byte: invalidS for every byte that is not a level character.
-struct TileTable {
-    TileState cell[256];
-};
-
-constexpr TileTable makeTileTable() {
-    TileTable table{};
-    table.cell[static_cast<unsigned char>('#')] = wallS;
-    table.cell[static_cast<unsigned char>('@')] = playerS;
-    table.cell[static_cast<unsigned char>('+')] = playerOnTargetS;
-    table.cell[static_cast<unsigned char>('$')] = crateS;
-    table.cell[static_cast<unsigned char>('*')] = crateOnTargetS;
-    table.cell[static_cast<unsigned char>('.')] = targetS;
-    table.cell[static_cast<unsigned char>(' ')] = floorTileS;
-    return table;
-}
-
-constexpr TileTable tileTable = makeTileTable();
-
-TileState charToTile(char tile) {
-    return tileTable.cell[static_cast<unsigned char>(tile)];
-}
 
 bool checkTile(char tile) {
-    return charToTile(tile) != invalidS;
+    switch (tile) {
+        case '#':
+        case '@':
+        case '+':
+        case '$':
+        case '*':
+        case '.':
+        case ' ':
+            return true;
+        default:
+            return false;
+    }
 }
 
-// The file character of each TileState value; invalidS is written as floor.
-constexpr char fileCharacters[] = " #@+$*. ";
+TileState charToTile(char tile) {
+    switch (tile) {
+        case '#':
+            return wallS;
+        case '@':
+            return playerS;
+        case '+':
+            return playerOnTargetS;
+        case '$':
+            return crateS;
+        case '*':
+            return crateOnTargetS;
+        case '.':
+            return targetS;
+        case ' ':
+            return floorTileS;
+        default:
+            return invalidS;
+    }
+}
 
-// Branch-free, as a save writes cells by the million.
 char tileToChar(TileState tile) {
+    static const char characters[] = " #@+$*. ";
     unsigned value = static_cast<unsigned>(tile);
-    char character = fileCharacters[value & 7];
-    return value <= floorTileS ? character : ' ';
+    return value <= floorTileS ? characters[value] : ' ';
 }
 
-#if defined(__SSE2__)
-// The cells of 16 file characters, the first `length` of them real (the rest
-// become floor); `bad` gains a bit for each real one that is no level character.
-__m128i charsToCells(const char* text, int length, int* bad) {
-    static_assert(sizeof(TileState) == 1, "cells are bytes");
-    __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-    __m128i cells = _mm_setzero_si128();
-    __m128i known = _mm_setzero_si128();
-    for (int value = wallS; value <= floorTileS; value++) {
-        __m128i is = _mm_cmpeq_epi8(chars, _mm_set1_epi8(fileCharacters[value]));
-        known = _mm_or_si128(known, is);
-        cells = _mm_or_si128(cells, _mm_and_si128(is, _mm_set1_epi8(static_cast<char>(value))));
+void emptyLevel(LoadState* state) {
+    for (TileState& cell : state->level) {
+        cell = floorTileS;
     }
-    __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    __m128i real = _mm_cmplt_epi8(index, _mm_set1_epi8(static_cast<char>(length)));
-    *bad |= _mm_movemask_epi8(_mm_andnot_si128(known, real));
-    return _mm_or_si128(_mm_and_si128(real, cells), _mm_andnot_si128(real, _mm_set1_epi8(static_cast<char>(floorTileS))));
-}
-#endif
-
-// Converts a row of `length` (1 to 19) file characters into a whole staging
-// row padded with floor. `text` may be read 32 bytes far. False when a
-// character is no level character.
-bool storeRow(const char* text, int length, TileState* row) {
-#if defined(__SSE2__)
-    int bad = 0;
-    __m128i low = charsToCells(text, length, &bad);
-    __m128i high = length > 16 ? charsToCells(text + 16, length - 16, &bad) : _mm_set1_epi8(static_cast<char>(floorTileS));
-    _mm_store_si128(reinterpret_cast<__m128i*>(row), low);
-    _mm_store_si128(reinterpret_cast<__m128i*>(row + 16), high);
-    return bad == 0;
-#else
-    TileState any = wallS;
-    for (int i = 0; i < length; i++) {
-        row[i] = charToTile(text[i]);
-        any = row[i] == invalidS ? invalidS : any;
-    }
-    for (int i = length; i < stagingStride; i++) {
-        row[i] = floorTileS;
-    }
-    return any != invalidS;
-#endif
-}
-
-bool hasStoredRow(const LoadState* state) {
-    return state->rowIndex > 0;
-}
-
-size_t levelBytes(size_t cells, size_t nameLength) {
-    return sizeof(Level) + sizeof(TileState) * cells + nameLength + 1;
-}
-
-// Sets up a level record at `memory`, its cells and name right behind it.
-Level* placeLevel(void* memory, LevelBlock* block, Coordinates size, size_t cells, size_t nameLength) {
-    Level* level = static_cast<Level*>(memory);
-    level->size = size;
-    level->tiles = reinterpret_cast<TileState*>(level + 1);
-    level->name = reinterpret_cast<char*>(level->tiles + cells);
-    level->name[nameLength] = '\0';
-    level->prev = level->next = nullptr;
-    level->block = block;
-    block->levels++;
-    return level;
-}
-
-// A level carved from the load's shared block, a new block when it is full.
-// Its name is left to the caller. Null when memory ran out.
-Level* carveLevel(LoadState* state, Coordinates size, size_t cells) {
-    constexpr size_t align = alignof(Level);
-    size_t bytes = (levelBytes(cells, state->nameLength) + align - 1) / align * align;
-    if (state->block == nullptr || static_cast<size_t>(state->blockEnd - state->blockFree) < bytes) {
-        char* memory = static_cast<char*>(std::malloc(sharedBlockBytes));
-        if (memory == nullptr) {
-            return nullptr;
-        }
-        state->block = reinterpret_cast<LevelBlock*>(memory);
-        state->block->levels = 0;
-        state->blockFree = memory + (sizeof(LevelBlock) + align - 1) / align * align;
-        state->blockEnd = memory + sharedBlockBytes - rowOverrun;
-    }
-    Level* level = placeLevel(state->blockFree, state->block, size, cells, state->nameLength);
-    state->blockFree += bytes;
-    return level;
-}
-
-// Every release of a level comes here: its renamed name goes, and its block
-// with the last level living in it.
-void freeLevel(Level* level) {
-    if (level == nullptr) {
-        return;
-    }
-    releaseName(level, level->name);
-    LevelBlock* block = level->block;
-    if (--block->levels == 0) {
-        std::free(block);
-    }
-}
-
-void resetPending(LoadState* state) {
     state->name[0] = '\0';
-    state->nameLength = 0;
     state->rowIndex = 0;
     state->maxLength = 0;
 }
 
-// Closes the pending level onto the end of the list. Returns 0, or 2 when
-// memory ran out, in which case the whole list is already released.
-int addLevel(LoadState* state, Level** first, Level** current) {
+void freeLevel(Level* level) {
+    if (level == nullptr) {
+        return;
+    }
+    std::free(level->tiles);
+    std::free(level->name);
+    std::free(level);
+}
+
+// Closes the pending level onto the end of the list. Returns loadOk, or
+// loadNoMemory when memory ran out, in which case the whole list is
+// already released.
+int addLevel(LoadState* state) {
     if (state->maxLength <= maxLevelWidth && state->rowIndex <= maxLevelHeight) {
-        Coordinates size{state->maxLength, state->rowIndex};
         size_t width = static_cast<size_t>(state->maxLength);
-        Level* level = carveLevel(state, size, width * static_cast<size_t>(state->rowIndex));
+        Level* level = newLevel(Coordinates{state->maxLength, state->rowIndex}, state->name, std::strlen(state->name));
         if (level == nullptr) {
-            unloadLevel(*first);
-            *first = *current = nullptr;
+            unloadLevel(state->first);
+            state->first = state->last = nullptr;
             return loadNoMemory;
         }
-        // Whole staging rows, in order: each overwrites the padding the one
-        // before left past its width, the last one's goes under the name.
         for (int r = 0; r < state->rowIndex; r++) {
-            std::memcpy(level->tiles + static_cast<size_t>(r) * width, state->level + r * stagingStride, stagingStride);
+            std::memcpy(level->tiles + r * width, state->level + r * maxLevelWidth, width * sizeof(TileState));
         }
-        std::memcpy(level->name, state->name, state->nameLength + 1);
-        if (*first == nullptr) {
-            *first = level;
+        if (state->first == nullptr) {
+            state->first = level;
         } else {
-            level->prev = *current;
-            (*current)->next = level;
+            level->prev = state->last;
+            state->last->next = level;
         }
-        *current = level;
+        state->last = level;
     }
-    resetPending(state);
+    emptyLevel(state);
     return loadOk;
 }
 
 // The name after ";" and one optional space, cut to what a name buffer holds
 // without splitting a UTF-8 character.
-void takeName(LoadState* state, const char* line) {
-    int start = (state->lineLength > 1 && line[1] == ' ') ? 2 : 1;
-    int length = state->lineLength - start;
-    if (length > maxNameBytes) {
-        length = maxNameBytes;
-        while (length > 0 && (static_cast<unsigned char>(line[start + length]) & 0xC0) == 0x80) {
-            length--;
+void takeName(LoadState* state, int length) {
+    const char* line = state->line;
+    int start = (length > 1 && line[1] == ' ') ? 2 : 1;
+    int count = length - start;
+    if (count > maxNameBytes) {
+        count = maxNameBytes;
+        while (count > 0 && (static_cast<unsigned char>(line[start + count]) & 0xC0) == 0x80) {
+            count--;
         }
     }
     // A NUL ends the name early; what is left must not end like a line does,
     // or the name would come back shorter after a save.
     int kept = 0;
-    while (kept < length && line[start + kept] != '\0') {
+    while (kept < count && line[start + kept] != '\0') {
         state->name[kept] = line[start + kept];
         kept++;
     }
-    length = kept;
-    state->name[length] = '\0';
-    while (length > 0 && state->name[length - 1] == '\r') {
-        state->name[--length] = '\0';
+    while (kept > 0 && state->name[kept - 1] == '\r') {
+        kept--;
     }
-    state->nameLength = static_cast<size_t>(length);
+    state->name[kept] = '\0';
 }
 
-// Applies the name, row and separator rules to one line: `line` holds its
-// first bytes (all of them for any line the rules read whole) and
-// state->lineLength its true length. Returns loadOk to go on, or the code
-// that ends the reading.
-int processLine(LoadState* state, const char* line, int* code, Level** first, Level** current) {
-    int length = state->lineLength;
+// Applies the name, row and separator rules to the line just read. Returns
+// loadOk to go on, or the code that ends the reading.
+int processLine(LoadState* state) {
+    long long trueLength = state->lineLength - state->trailingCR;
+    int length = trueLength > INT_MAX ? INT_MAX : static_cast<int>(trueLength);
+    const char* line = state->line;
     if (length > separatorLength && line[0] == ';') {
-        takeName(state, line);
+        takeName(state, length);
     }
     if (length > 0 && checkTile(line[0])) {
         if (length > state->maxLength) {
             state->maxLength = length;
         }
         if (length >= tooLongRow || state->rowIndex == maxLevelHeight) {
-            *code = loadTooLarge;
+            state->code = loadTooLarge;
         } else {
-            if (!storeRow(line, length, state->level + state->rowIndex * stagingStride)) {
-                unloadLevel(*first);
-                *first = *current = nullptr;
-                return loadBadCharacter;
+            TileState* row = state->level + state->rowIndex * maxLevelWidth;
+            for (int i = 0; i < length; i++) {
+                row[i] = charToTile(line[i]);
+                if (row[i] == invalidS) {
+                    unloadLevel(state->first);
+                    state->first = state->last = nullptr;
+                    return loadBadCharacter;
+                }
             }
             state->rowIndex++;
         }
     }
     if (length <= separatorLength) {
-        if (hasStoredRow(state)) {
-            return addLevel(state, first, current);
+        if (state->rowIndex > 0) {
+            return addLevel(state);
         }
         // A level whose every row was too wide ends here too, so that its
         // width and name do not spill into the next level.
         if (state->maxLength > 0) {
-            resetPending(state);
+            emptyLevel(state);
         }
     }
     return loadOk;
 }
 
-// Reads the whole file line by line. Every physical line is one line however
-// long it is: only its first bytes and its true length are kept. A line that
-// lies whole in the read buffer is looked at where it lies.
-int readLines(int fd, LoadState* state, int* code, Level** first, Level** current) {
-    // Rows are read 32 bytes at a time, so the chunk has that much more,
-    // always zero past what the read gave.
-    char chunk[65536 + stagingStride];
-    int kept = 0;  // bytes of a line begun in an earlier read, in state->line
-    long long trueLength = 0;
-    long long trailingCR = 0;
-    bool pending = false;
-    for (;;) {
-        ssize_t got = read(fd, chunk, sizeof chunk - stagingStride);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            unloadLevel(*first);
-            *first = *current = nullptr;
-            return loadCannotOpen;
+void startReading(LoadState* state) {
+    state->lineLength = 0;
+    state->trailingCR = 0;
+    state->code = loadOk;
+    state->first = state->last = nullptr;
+    std::memset(state->line, 0, sizeof state->line);
+    emptyLevel(state);
+}
+
+// Takes `size` more bytes of the text and applies the rules to every line
+// they complete.
+int readBytes(LoadState* state, const char* bytes, size_t size) {
+    const char* end = bytes + size;
+    while (bytes < end) {
+        const char* newline = static_cast<const char*>(std::memchr(bytes, '\n', static_cast<size_t>(end - bytes)));
+        const char* pieceEnd = newline != nullptr ? newline : end;
+        long long piece = pieceEnd - bytes;
+        if (state->lineLength < keptLineBytes) {
+            long long room = keptLineBytes - state->lineLength;
+            std::memcpy(state->line + state->lineLength, bytes, static_cast<size_t>(piece < room ? piece : room));
         }
-        if (got == 0) {
+        long long crs = 0;
+        while (crs < piece && pieceEnd[-1 - crs] == '\r') {
+            crs++;
+        }
+        state->trailingCR = crs == piece ? state->trailingCR + crs : crs;
+        state->lineLength += piece;
+        if (newline == nullptr) {
             break;
         }
-        std::memset(chunk + got, 0, stagingStride);
-        const char* p = chunk;
-        const char* end = chunk + got;
-        while (p < end) {
-            const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-            const char* spanEnd = newline != nullptr ? newline : end;
-            long long span = spanEnd - p;
-            long long crs = 0;
-            while (crs < span && spanEnd[-1 - crs] == '\r') {
-                crs++;
-            }
-            const char* line = state->line;
-            if (!pending && newline != nullptr) {
-                line = p;
-                trueLength = span;
-                trailingCR = crs;
-            } else if (span > 0) {
-                pending = true;
-                if (kept < keptLineBytes) {
-                    long long room = keptLineBytes - kept;
-                    long long take = span < room ? span : room;
-                    std::memcpy(state->line + kept, p, static_cast<size_t>(take));
-                    kept += static_cast<int>(take);
-                }
-                trailingCR = (crs == span) ? trailingCR + crs : crs;
-                trueLength += span;
-            }
-            if (newline == nullptr) {
-                break;
-            }
-            long long length = trueLength - trailingCR;
-            state->lineLength = length > INT_MAX ? INT_MAX : static_cast<int>(length);
-            int stop = processLine(state, line, code, first, current);
-            if (stop != loadOk) {
-                return stop;
-            }
-            kept = 0;
-            trueLength = trailingCR = 0;
-            pending = false;
-            p = newline + 1;
-        }
-    }
-    if (pending) {
-        long long length = trueLength - trailingCR;
-        state->lineLength = length > INT_MAX ? INT_MAX : static_cast<int>(length);
-        int stop = processLine(state, state->line, code, first, current);
+        int stop = processLine(state);
         if (stop != loadOk) {
             return stop;
         }
-    }
-    if (hasStoredRow(state)) {
-        return addLevel(state, first, current);
+        state->lineLength = state->trailingCR = 0;
+        bytes = newline + 1;
     }
     return loadOk;
+}
+
+// Applies the rules to a last line without a line feed and closes the
+// pending level. The result of the whole reading.
+LoadLevelResult finishReading(LoadState* state) {
+    int stop = state->lineLength > 0 ? processLine(state) : loadOk;
+    if (stop == loadOk && state->rowIndex > 0) {
+        stop = addLevel(state);
+    }
+    if (stop != loadOk) {
+        return LoadLevelResult{stop, nullptr};
+    }
+    return LoadLevelResult{state->code, state->first};
 }
 
 // --- writing -------------------------------------------------------------
 
-constexpr size_t writerBytes = 65536;
-
+// Collects bytes and writes them to a file in large pieces.
 struct Writer {
     int fd;
     bool failed;
     size_t used;
-    char buffer[writerBytes];
-    char cells[writerBytes + 16];  // one level's cells in file characters
+    char buffer[65536];
 };
-
-// The file characters of `count` cells, sixteen at a time where SSE2 is
-// there: values 1 to 6 select their character, anything else is a space.
-void cellsToChars(const TileState* cells, size_t count, char* out) {
-    size_t i = 0;
-#if defined(__SSE2__)
-    static_assert(sizeof(TileState) == 1, "cells are bytes");
-    const __m128i space = _mm_set1_epi8(' ');
-    for (; i + 16 <= count; i += 16) {
-        __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + i));
-        __m128i result = space;
-        for (int value = wallS; value <= targetS; value++) {
-            __m128i is = _mm_cmpeq_epi8(values, _mm_set1_epi8(static_cast<char>(value)));
-            result = _mm_or_si128(_mm_andnot_si128(is, result), _mm_and_si128(is, _mm_set1_epi8(fileCharacters[value])));
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), result);
-    }
-#endif
-    for (; i < count; i++) {
-        out[i] = tileToChar(cells[i]);
-    }
-}
 
 void flushWriter(Writer* writer) {
     size_t done = 0;
     while (!writer->failed && done < writer->used) {
         ssize_t wrote = write(writer->fd, writer->buffer + done, writer->used - done);
         if (wrote < 0) {
-            if (errno != EINTR) {
-                writer->failed = true;
-            }
+            writer->failed = errno != EINTR;
             continue;
         }
         done += static_cast<size_t>(wrote);
@@ -413,40 +268,42 @@ void flushWriter(Writer* writer) {
     writer->used = 0;
 }
 
-// Makes room for `count` more bytes and returns where they go.
-char* reserve(Writer* writer, size_t count) {
-    if (sizeof writer->buffer - writer->used < count) {
-        flushWriter(writer);
+void put(Writer* writer, const char* bytes, size_t count) {
+    while (count > 0) {
+        if (writer->used == sizeof writer->buffer) {
+            flushWriter(writer);
+        }
+        size_t room = sizeof writer->buffer - writer->used;
+        size_t part = count < room ? count : room;
+        std::memcpy(writer->buffer + writer->used, bytes, part);
+        writer->used += part;
+        bytes += part;
+        count -= part;
     }
-    return writer->buffer + writer->used;
 }
 
-void writeLevels(Writer* writer, const Level* level) {
-    for (; level != nullptr && !writer->failed; level = level->next) {
-        size_t nameLength = level->name != nullptr ? std::strlen(level->name) : 0;
-        size_t width = level->size.x > 0 ? static_cast<size_t>(level->size.x) : 0;
-        size_t height = level->size.y > 0 ? static_cast<size_t>(level->size.y) : 0;
-        size_t bytes = 3 + nameLength + height * (width + 1) + 1;
-        if (bytes > writerBytes) {
-            writer->failed = true;  // no level the game makes comes near this
-            break;
+// Every level as "; name", its rows at full width and an empty line.
+bool writeLevels(int fd, const void* list) {
+    Writer writer;
+    writer.fd = fd;
+    writer.failed = false;
+    writer.used = 0;
+    for (const Level* level = static_cast<const Level*>(list); level != nullptr; level = level->next) {
+        put(&writer, "; ", 2);
+        put(&writer, level->name, std::strlen(level->name));
+        put(&writer, "\n", 1);
+        char row[maxLevelWidth + 1];
+        for (int y = 0; y < level->size.y; y++) {
+            for (int x = 0; x < level->size.x; x++) {
+                row[x] = tileToChar(level->tiles[y * level->size.x + x]);
+            }
+            row[level->size.x] = '\n';
+            put(&writer, row, static_cast<size_t>(level->size.x) + 1);
         }
-        char* out = reserve(writer, bytes);
-        *out++ = ';';
-        *out++ = ' ';
-        std::memcpy(out, level->name, nameLength);
-        out += nameLength;
-        *out++ = '\n';
-        cellsToChars(level->tiles, width * height, writer->cells);
-        for (size_t y = 0; y < height; y++) {
-            std::memcpy(out, writer->cells + y * width, width);
-            out += width;
-            *out++ = '\n';
-        }
-        *out++ = '\n';
-        writer->used += bytes;
+        put(&writer, "\n", 1);
     }
-    flushWriter(writer);
+    flushWriter(&writer);
+    return !writer.failed;
 }
 
 // Follows symbolic links so that a save replaces the file a link points to
@@ -601,10 +458,11 @@ bool linkNameless(int fd, const char* target, char* temporary) {
 
 enum SaveOutcome { saved, failed, retryNamed };
 
-// Writes the list into a new file and puts it in the place of `target`. A
-// nameless file (O_TMPFILE) gets a name only once it is complete, so a save
-// killed while writing leaves nothing behind.
-SaveOutcome writeAndReplace(Level* level, const char* target, const struct stat* old, bool nameless) {
+// Writes a new file and puts it in the place of `target`. A nameless file
+// (O_TMPFILE) gets a name only once it is complete, so a save killed while
+// writing leaves nothing behind.
+SaveOutcome writeAndReplace(FileWriter write, const void* what, const char* target, const struct stat* old,
+                            bool nameless) {
     char temporary[PATH_MAX];
     int fd = -1;
     if (nameless) {
@@ -622,12 +480,7 @@ SaveOutcome writeAndReplace(Level* level, const char* target, const struct stat*
     }
     bool ok = old == nullptr || fchmod(fd, old->st_mode & 07777) == 0;
     if (ok) {
-        Writer writer;
-        writer.fd = fd;
-        writer.failed = false;
-        writer.used = 0;
-        writeLevels(&writer, level);
-        ok = !writer.failed && fsync(fd) == 0;
+        ok = write(fd, what) && fsync(fd) == 0;
     }
     bool named = !nameless;
     if (ok && nameless) {
@@ -647,80 +500,63 @@ SaveOutcome writeAndReplace(Level* level, const char* target, const struct stat*
 
 }  // namespace
 
-namespace {
-
-size_t cellCount(Coordinates size) {
-    return size.x > 0 && size.y > 0 ? static_cast<size_t>(size.x) * static_cast<size_t>(size.y) : 0;
-}
-
-// Where the name a level was made with lies: just after its cells.
-const char* firstName(const Level* level) {
-    return reinterpret_cast<const char*>(level->tiles + cellCount(level->size));
-}
-
-}  // namespace
-
 Level* newLevel(Coordinates size, const char* name, size_t nameLength) {
-    size_t cells = cellCount(size);
-    // A block of its own, holding one level after its header.
-    constexpr size_t header = (sizeof(LevelBlock) + alignof(Level) - 1) / alignof(Level) * alignof(Level);
-    char* memory = static_cast<char*>(std::malloc(header + levelBytes(cells, nameLength)));
-    if (memory == nullptr) {
+    Level* level = static_cast<Level*>(std::malloc(sizeof(Level)));
+    if (level == nullptr) {
         return nullptr;
     }
-    LevelBlock* block = reinterpret_cast<LevelBlock*>(memory);
-    block->levels = 0;
-    Level* level = placeLevel(memory + header, block, size, cells, nameLength);
+    size_t cells = static_cast<size_t>(size.x) * static_cast<size_t>(size.y);
+    level->size = size;
+    level->prev = level->next = nullptr;
+    level->tiles = static_cast<TileState*>(std::malloc(cells > 0 ? cells : 1));
+    level->name = static_cast<char*>(std::malloc(nameLength + 1));
+    if (level->tiles == nullptr || level->name == nullptr) {
+        freeLevel(level);
+        return nullptr;
+    }
     std::memcpy(level->name, name, nameLength);
+    level->name[nameLength] = '\0';
     return level;
 }
 
-char* swapName(Level* level, char* name) {
-    char* old = level->name;
-    level->name = name;
-    return old;
-}
-
-void releaseName(const Level* level, char* name) {
-    if (name != firstName(level)) {
-        std::free(name);
-    }
-}
-
 LoadLevelResult loadLevel(char* filename) {
-    LoadLevelResult loaded{loadOk, nullptr};
     // Non-blocking, so that a FIFO cannot hang the game before it is refused.
     int fd = open(filename, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        loaded.result = loadCannotOpen;
-        return loaded;
+        return LoadLevelResult{loadCannotOpen, nullptr};
     }
     struct stat info;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
-        loaded.result = loadCannotOpen;
-        return loaded;
+        return LoadLevelResult{loadCannotOpen, nullptr};
     }
     LoadState state;
-    std::memset(state.line, 0, sizeof state.line);
-    state.lineLength = 0;
-    state.block = nullptr;
-    resetPending(&state);
-    Level* first = nullptr;
-    Level* current = nullptr;
-    int code = loadOk;
-    int stop = readLines(fd, &state, &code, &first, &current);
-    close(fd);
-    if (stop != loadOk) {
-        loaded.result = stop;
-        return loaded;
+    startReading(&state);
+    char chunk[65536];
+    for (;;) {
+        ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        int stop = got < 0 ? loadCannotOpen : readBytes(&state, chunk, static_cast<size_t>(got));
+        if (stop != loadOk) {
+            unloadLevel(state.first);
+            close(fd);
+            return LoadLevelResult{stop, nullptr};
+        }
+        if (got == 0) {
+            break;
+        }
     }
-    loaded.result = code;
-    loaded.level = first;
-    return loaded;
+    close(fd);
+    return finishReading(&state);
 }
 
 bool saveLevel(Level* level, char* filename) {
+    return replaceFile(filename, writeLevels, level);
+}
+
+bool replaceFile(const char* filename, FileWriter write, const void* what) {
     char target[PATH_MAX];
     struct stat info;
     bool exists = false;
@@ -742,9 +578,9 @@ bool saveLevel(Level* level, char* filename) {
     }
     removeStaleTemporaries(target);
     const struct stat* old = exists ? &info : nullptr;
-    SaveOutcome outcome = writeAndReplace(level, target, old, true);
+    SaveOutcome outcome = writeAndReplace(write, what, target, old, true);
     if (outcome == retryNamed) {
-        outcome = writeAndReplace(level, target, old, false);
+        outcome = writeAndReplace(write, what, target, old, false);
     }
     return outcome == saved;
 }

@@ -5,8 +5,7 @@
 
 #include "coordinates.h"
 
-// What one cell of a level holds. The values are stored in level lists, so
-// their order is fixed; a byte each keeps a file of many levels small.
+// What one cell of a level holds; a byte each.
 enum TileState : uint8_t {
     invalidS = 0,
     wallS,
@@ -18,23 +17,14 @@ enum TileState : uint8_t {
     floorTileS,
 };
 
-// The heap block that levels live in: one level made by newLevel, or many
-// read from one file, one after another. It is freed with its last level.
-struct LevelBlock {
-    size_t levels;  // levels still living in it
-};
-
-// One level of a doubly linked list, owned by the list. The record, its
-// `tiles` and the name it was made with lie together in `block`, so that a
-// file of many levels is read and written in few places of memory. A rename
-// puts a heap string of its own in `name` (swapName). unloadLevel frees them.
+// One level of a doubly linked list, owned by the list: the record, its
+// `tiles` and its `name` are heap blocks of their own.
 struct Level {
     Coordinates size;
     TileState* tiles;  // size.x * size.y cells, row by row
     char* name;        // NUL-terminated, possibly empty
     Level* prev;
     Level* next;
-    LevelBlock* block;
 };
 
 // Result codes of loadLevel.
@@ -62,14 +52,14 @@ constexpr int nameBufferSize = 64;
 // nothing left allocated; the caller releases it with unloadLevel.
 Level* newLevel(Coordinates size, const char* name, size_t nameLength);
 
-// Puts `name` (a heap string, or the name the level was made with) in the
-// level and returns the name it had, which the caller then holds: to give
-// back with swapName or to release with releaseName.
-char* swapName(Level* level, char* name);
-// Frees `name`, unless it is the name `level` was made with, which lives in
-// the level's own block.
-void releaseName(const Level* level, char* name);
-
 LoadLevelResult loadLevel(char* filename);
 bool saveLevel(Level* level, char* filename);
 void unloadLevel(Level* level);
+
+// Writes a whole file's content into the open file `fd`; false on failure.
+using FileWriter = bool (*)(int fd, const void* what);
+// Replaces the regular file `filename` (or the file a symbolic link names)
+// with what `write` writes, or makes it: the old content stays whole until
+// the new one is complete, and a failed or killed save leaves nothing
+// behind. Refuses a file this user may not write. False on failure.
+bool replaceFile(const char* filename, FileWriter write, const void* what);
