@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build folder, lists its files and checks
-# them with Debian's own tools: lintian (no errors), desktop-file-validate and
-# appstreamcli.
+# them with Debian's own tools: lintian (no errors, no missing hardening),
+# desktop-file-validate and appstreamcli.
 # usage: package_test.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -26,8 +26,14 @@ trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
 desktop-file-validate "$unpacked/usr/share/applications/hu.boxtolo.Boxtolo.desktop"
 appstreamcli validate --no-net "$unpacked/usr/share/metainfo/hu.boxtolo.Boxtolo.metainfo.xml"
-if lintian --no-tag-display-limit "$deb" 2>&1 | grep -E "^E: "; then
+tags=$(lintian -I --pedantic --no-tag-display-limit "$deb" 2>&1)
+if grep -E "^E: " <<<"$tags"; then
   echo "lintian found errors"
+  exit 1
+fi
+# Built hardened as Debian's own binaries are.
+if grep -E "hardening-" <<<"$tags"; then
+  echo "lintian finds the binary not hardened"
   exit 1
 fi
 echo "1 passed, 0 failed"
