@@ -1,16 +1,22 @@
-"""Turns the benchmark results into the README's tables.
+"""Turns the benchmark results into the README's tables, each figure beside
+its goal.
 
-usage: report.py SCREENS_JSON SCREENS_X11_JSON STORE_JSON STARTUP_TXT
+usage: report.py RESULTS_DIR (as bench/run.sh leaves it)
 """
 import json
+import os
 import platform
 import sys
 
 
 def medians(path):
+    """Median real time in milliseconds by name ("Key/1280x768"), the raw
+    entries, and the run's context."""
+    found, entries, context = {}, {}, {}
+    if not os.path.exists(path):
+        return found, entries, context
     with open(path) as f:
         data = json.load(f)
-    found, counters = {}, {}
     for b in data["benchmarks"]:
         if b.get("aggregate_name") == "median":
             parts = b["run_name"].split("/")
@@ -19,72 +25,63 @@ def medians(path):
             if sizes:
                 name += "/" + "x".join(sizes)
             scale = {"us": 1e-3, "ms": 1.0, "ns": 1e-6}[b["time_unit"]]
-            found[name] = b["real_time"] * scale  # milliseconds
-            counters[name] = b
-    return found, counters, data.get("context", {})
+            found[name] = b["real_time"] * scale
+            entries[name] = b
+    return found, entries, data.get("context", {})
 
 
 def ms(value):
-    return "%.3f ms" % value if value < 1 else "%.2f ms" % value
+    if value is None:
+        return "–"
+    return "%.2f ms" % value if value < 10 else "%.1f ms" % value
 
 
 def main():
-    screens, _, context = medians(sys.argv[1])
-    x11, _, _ = medians(sys.argv[2])
-    store, store_counters, _ = medians(sys.argv[3])
-    with open(sys.argv[4]) as f:
-        startup = f.read().strip()
+    out = sys.argv[1]
+    dummy, _, context = medians(os.path.join(out, "screens.json"))
+    x11, _, _ = medians(os.path.join(out, "screens-x11.json"))
+    x11.update(medians(os.path.join(out, "screens-x11-4k.json"))[0])
+    store, store_entries, _ = medians(os.path.join(out, "store.json"))
+    startup = {}
+    with open(os.path.join(out, "startup.txt")) as f:
+        for line in f:
+            key, _, rest = line.strip().partition(" ")
+            startup[key] = rest
     cpu = "unknown CPU"
-    try:
-        with open("/proc/cpuinfo") as f:
-            for line in f:
-                if line.startswith("model name"):
-                    cpu = line.split(":", 1)[1].strip()
-                    break
-    except OSError:
-        pass
-    print("Measured on %s, %d CPUs, %s, %s." % (cpu, context.get("num_cpus", 0), platform.system(),
-                                               context.get("date", "")[:10]))
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                cpu = line.split(":", 1)[1].strip()
+                break
+    print("Measured on %s, %d CPUs, %s, %s; medians."
+          % (cpu, context.get("num_cpus", 0), platform.system(), context.get("date", "")[:10]))
     print()
-    floor, floor_x11 = screens["Floor"], x11["Floor"]
-    print("| Frame, key to present | dummy driver | × floor | X11 under Xvfb | × floor |")
+    print("| Window | key to present, dummy driver | under Xvfb | goal | message box opening, dummy | under Xvfb |")
+    print("|---|---|---|---|---|---|")
+    for size, label, goal in (("1280x768", "1280 × 768, the frame's own size", "2 ms"),
+                              ("1920x1080", "1920 × 1080 (full screen under Xvfb)", "8 ms"),
+                              ("3840x2160", "3840 × 2160 (full screen under Xvfb)", "16 ms")):
+        print("| %s | %s | %s | %s | %s | %s |" % (
+            label, ms(dummy.get("Key/" + size)), ms(x11.get("Key/" + size)), goal,
+            ms(dummy.get("Dialog/" + size)), ms(x11.get("Dialog/" + size))))
+    print()
+    load, bare_read = store["LoadLevels"], store["BareLineLoop"]
+    save, bare_write = store["SaveLevels"], store["BareWriteLoop"]
+    print("| Level store, 100,000 levels (10 MB) | median | bare loop | ratio | goal |")
     print("|---|---|---|---|---|")
-    print("| floor: 240 opaque copies in the window's format, one present | %s | 1.0 | %s | 1.0 |"
-          % (ms(floor), ms(floor_x11)))
-    labels = [("MenuRoom", "menu room"), ("PlayScreen", "play screen, 19 × 11 level"),
-              ("Editor", "editor, the same level"), ("TextInput", "text input, 63-byte text, shift toggled"),
-              ("AlertBox", "alert box, opening over the play screen"),
-              ("Confirmation", "confirmation box, opening over the play screen")]
-    for key, label in labels:
-        t, t11 = screens[key], x11[key]
-        print("| %s | %s | %.2f | %s | %.2f |" % (label, ms(t), t / floor, ms(t11), t11 / floor_x11))
-    whole = screens["PlayWhole/1280x768"]
-    print("| play screen drawn whole again, every cell (after a resize) | %s | %.2f | | |" % (ms(whole), whole / floor))
+    print("| load | %s | %s (read and split lines) | %.1f× | 4× |" % (ms(load), ms(bare_read), load / bare_read))
+    print("| save | %s | %s (write the bytes) | %.1f× | 2× |" % (ms(save), ms(bare_write), save / bare_write))
     print()
-    print("| Scaled window (dummy driver) | play screen, key to present | × 1:1 | drawn whole | × 1:1 |")
-    print("|---|---|---|---|---|")
-    one = screens["PlayScreen"]
-    print("| 1280 × 768, the frame's own size | %s | 1.0 | %s | 1.0 |" % (ms(one), ms(whole)))
-    for size, label in (("1920x1152", "1920 × 1152, linear, cells of 96 pixels"),
-                        ("1910x1146", "1910 × 1146, linear, cells of 95.5 pixels"),
-                        ("2560x1536", "2560 × 1536, pixels doubled")):
-        k, w = screens["PlayScaled/" + size], screens["PlayWhole/" + size]
-        print("| %s | %s | %.1f | %s | %.1f |" % (label, ms(k), k / one, ms(w), w / whole))
+    first = startup["startup_to_first_frame_ms"]
+    print("| Start and run (the built game under Xvfb) | measured | goal |")
+    print("|---|---|---|")
+    print("| start of the binary to its first frame | %s ms | 100 ms |" % first.replace(" (", " ms ("))
+    print("| CPU used in 2 s of waiting for input | %s s | none |" % startup["idle_cpu_seconds_in_2s"])
+    print("| peak memory, every bundled level shown | %s MiB | |" % startup["peak_memory_mib"])
+    entry = store_entries["LoadLevels"]
     print()
-    print("| Level store, 100,000 levels (%.1f MB) | median | bare loop | ratio |" % 10.0)
-    print("|---|---|---|---|")
-    print("| load | %.1f ms | %.1f ms (read and split lines) | %.1f× |"
-          % (store["LoadLevels"], store["BareLineLoop"], store["LoadLevels"] / store["BareLineLoop"]))
-    print("| save | %.1f ms | %.1f ms (write the bytes) | %.1f× |"
-          % (store["SaveLevels"], store["BareWriteLoop"], store["SaveLevels"] / store["BareWriteLoop"]))
-    print("| the save's fsync on disk, counted apart | %.1f ms | | |" % store["SyncOnDisk"])
-    load = store_counters["LoadLevels"]
-    print()
-    print("Memory of a loaded file: %.0f bytes per level on the heap (these levels average 12 × 7 cells);"
-          " the largest level the game makes, 19 × 11 with a 63-byte name, takes %.0f bytes."
-          % (load["bytes_per_level"], load["largest_level_bytes"]))
-    print()
-    print("Start of the binary to its first frame under Xvfb: " + startup.replace("startup_to_first_frame_ms ", ""))
+    print("A loaded level takes %.0f bytes on the heap (these average 12 × 7 cells); the largest, 19 × 11 with a"
+          " 63-byte name, %.0f." % (entry["bytes_per_level"], entry["largest_level_bytes"]))
 
 
 if __name__ == "__main__":

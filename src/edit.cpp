@@ -86,12 +86,10 @@ void setTileState(Level* level, int x, int y, TileState state) {
     }
 }
 
-// A content's picture, with the target drawn over a player standing on one.
-void drawContent(EditState* state, TileState content, int x, int y, bool skipFloor) {
-    Tile picture = tileStateToTile(content);
-    if (!(skipFloor && picture == brownFloor)) {
-        renderTile(state->renderer, state->tiles, picture, x, y);
-    }
+// A content's picture over the floor of its cell, with the target drawn
+// over a player standing on one.
+void drawContent(EditState* state, TileState content, int x, int y, Tile floor) {
+    renderTileOver(state->renderer, state->tiles, floor, tileStateToTile(content), x, y);
     if (content == playerOnTargetS) {
         renderTile(state->renderer, state->tiles, target, x, y);
     }
@@ -600,7 +598,7 @@ void render(EditState* state) {
     const Level* level = state->level;
     if (level != nullptr) {
         for (int i = 0; i < paletteSize; i++) {
-            drawContent(state, static_cast<TileState>(i + 1), 0, paletteTop + i, false);
+            drawContent(state, static_cast<TileState>(i + 1), 0, paletteTop + i, greyFloor);
             if (i == state->selection) {
                 renderTile(renderer, tiles, selection, 0, paletteTop + i);
             }
@@ -610,7 +608,7 @@ void render(EditState* state) {
                     start.y + level->size.y - 1);
         for (int c = 0; c < level->size.x; c++) {
             for (int r = 0; r < level->size.y; r++) {
-                drawContent(state, level->tiles[c + r * level->size.x], start.x + c, start.y + r, true);
+                drawContent(state, level->tiles[c + r * level->size.x], start.x + c, start.y + r, brownFloor);
             }
         }
         renderTile(renderer, tiles, selection, start.x + state->edit.x, start.y + state->edit.y);

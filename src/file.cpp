@@ -39,46 +39,49 @@ struct LoadState {
     Level* last;
 };
 
-bool checkTile(char tile) {
-    switch (tile) {
-        case '#':
-        case '@':
-        case '+':
-        case '$':
-        case '*':
-        case '.':
-        case ' ':
-            return true;
-        default:
-            return false;
+// The cell of every byte: invalidS for each that is not a level character.
+struct CellTable {
+    TileState cell[256];
+};
+
+constexpr CellTable makeCellTable() {
+    CellTable table{};
+    const char characters[] = " #@+$*. ";
+    for (int value = wallS; value <= floorTileS; value++) {
+        table.cell[static_cast<unsigned char>(characters[value])] = static_cast<TileState>(value);
     }
+    return table;
 }
+
+constexpr CellTable cellTable = makeCellTable();
 
 TileState charToTile(char tile) {
-    switch (tile) {
-        case '#':
-            return wallS;
-        case '@':
-            return playerS;
-        case '+':
-            return playerOnTargetS;
-        case '$':
-            return crateS;
-        case '*':
-            return crateOnTargetS;
-        case '.':
-            return targetS;
-        case ' ':
-            return floorTileS;
-        default:
-            return invalidS;
-    }
+    return cellTable.cell[static_cast<unsigned char>(tile)];
 }
 
+bool checkTile(char tile) {
+    return charToTile(tile) != invalidS;
+}
+
+// The file character of every cell value: a space for invalidS and for any
+// value outside the enumeration.
+struct CharacterTable {
+    char character[256];
+};
+
+constexpr CharacterTable makeCharacterTable() {
+    CharacterTable table{};
+    const char characters[] = " #@+$*. ";
+    for (int value = 0; value < 256; value++) {
+        table.character[value] = value <= floorTileS ? characters[value] : ' ';
+    }
+    return table;
+}
+
+constexpr CharacterTable characterTable = makeCharacterTable();
+
 char tileToChar(TileState tile) {
-    static const char characters[] = " #@+$*. ";
-    unsigned value = static_cast<unsigned>(tile);
-    return value <= floorTileS ? characters[value] : ' ';
+    return characterTable.character[static_cast<unsigned char>(tile)];
 }
 
 void emptyLevel(LoadState* state) {
@@ -268,18 +271,13 @@ void flushWriter(Writer* writer) {
     writer->used = 0;
 }
 
-void put(Writer* writer, const char* bytes, size_t count) {
-    while (count > 0) {
-        if (writer->used == sizeof writer->buffer) {
-            flushWriter(writer);
-        }
-        size_t room = sizeof writer->buffer - writer->used;
-        size_t part = count < room ? count : room;
-        std::memcpy(writer->buffer + writer->used, bytes, part);
-        writer->used += part;
-        bytes += part;
-        count -= part;
+// Makes room for `count` more bytes and returns where they go; null when
+// they cannot fit the buffer at all.
+char* reserve(Writer* writer, size_t count) {
+    if (sizeof writer->buffer - writer->used < count) {
+        flushWriter(writer);
     }
+    return count <= sizeof writer->buffer ? writer->buffer + writer->used : nullptr;
 }
 
 // Every level as "; name", its rows at full width and an empty line.
@@ -289,18 +287,28 @@ bool writeLevels(int fd, const void* list) {
     writer.failed = false;
     writer.used = 0;
     for (const Level* level = static_cast<const Level*>(list); level != nullptr; level = level->next) {
-        put(&writer, "; ", 2);
-        put(&writer, level->name, std::strlen(level->name));
-        put(&writer, "\n", 1);
-        char row[maxLevelWidth + 1];
-        for (int y = 0; y < level->size.y; y++) {
-            for (int x = 0; x < level->size.x; x++) {
-                row[x] = tileToChar(level->tiles[y * level->size.x + x]);
-            }
-            row[level->size.x] = '\n';
-            put(&writer, row, static_cast<size_t>(level->size.x) + 1);
+        size_t nameLength = std::strlen(level->name);
+        size_t width = static_cast<size_t>(level->size.x);
+        size_t height = static_cast<size_t>(level->size.y);
+        size_t bytes = 3 + nameLength + height * (width + 1) + 1;
+        char* out = reserve(&writer, bytes);
+        if (out == nullptr) {
+            return false;  // no level the game makes comes near this
         }
-        put(&writer, "\n", 1);
+        *out++ = ';';
+        *out++ = ' ';
+        std::memcpy(out, level->name, nameLength);
+        out += nameLength;
+        *out++ = '\n';
+        const TileState* cells = level->tiles;
+        for (size_t y = 0; y < height; y++) {
+            for (size_t x = 0; x < width; x++) {
+                *out++ = tileToChar(*cells++);
+            }
+            *out++ = '\n';
+        }
+        *out = '\n';
+        writer.used += bytes;
     }
     flushWriter(&writer);
     return !writer.failed;

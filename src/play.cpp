@@ -450,7 +450,7 @@ void render(PlayState* state) {
         for (int j = 0; j < level->size.y; j++) {
             Tile picture = tileStateToTile(getTileState(level, i, j));
             if (picture != brownFloor) {
-                renderTile(renderer, tiles, picture, startX + i, startY + j);
+                renderTileOver(renderer, tiles, brownFloor, picture, startX + i, startY + j);
             }
         }
     }

@@ -24,8 +24,79 @@ SDL_Rect toSourceRect(Tile tile) {
 
 // Pictures that fill their whole cell are copied without blending, which
 // the software renderer does several times faster; they are most of a frame.
+constexpr Tile floors[] = {greenFloor, greyFloor, brownFloor, wall};
+constexpr int floorCount = 4;
+
+int floorIndex(Tile tile) {
+    for (int i = 0; i < floorCount; i++) {
+        if (floors[i] == tile) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 bool opaque(Tile tile) {
-    return tile == greenFloor || tile == greyFloor || tile == brownFloor || tile == wall;
+    return floorIndex(tile) >= 0;
+}
+
+// The tileset's cells as drawn in tiles.png, and below them, made at load,
+// every picture as it looks over each floor, so that such a cell is one
+// plain copy instead of a copy and a blend.
+constexpr int atlasColumns = 13;
+constexpr int atlasRows = 7;
+constexpr int composedRows = (floorCount * tileCount + atlasColumns - 1) / atlasColumns;
+
+SDL_Rect composedRect(int floor, Tile tile) {
+    int index = floor * tileCount + static_cast<int>(tile);
+    return SDL_Rect{index % atlasColumns * tileSize, (atlasRows + index / atlasColumns) * tileSize, tileSize,
+                    tileSize};
+}
+
+// The window's layout of red, green and blue, with alpha in the spare byte.
+Uint32 formatWithAlpha(SDL_Renderer* renderer) {
+    int bits = 0;
+    Uint32 red = 0, green = 0, blue = 0, alpha = 0;
+    Uint32 window = SDL_GetWindowPixelFormat(SDL_RenderGetWindow(renderer));
+    if (SDL_PixelFormatEnumToMasks(window, &bits, &red, &green, &blue, &alpha) == SDL_TRUE && bits == 32) {
+        Uint32 format = SDL_MasksToPixelFormatEnum(32, red, green, blue, ~(red | green | blue));
+        if (format != SDL_PIXELFORMAT_UNKNOWN) {
+            return format;
+        }
+    }
+    return SDL_PIXELFORMAT_ARGB8888;
+}
+
+// Fills the composed cells of `atlas`, each drawn by the renderer into a
+// cell of the window's format exactly as a frame would draw the floor and
+// then the picture, and read back.
+bool composeOverFloors(SDL_Renderer* renderer, SDL_Surface* atlas) {
+    SDL_Texture* pictures = SDL_CreateTextureFromSurface(renderer, atlas);
+    SDL_Texture* cell = SDL_CreateTexture(renderer, SDL_GetWindowPixelFormat(SDL_RenderGetWindow(renderer)),
+                                          SDL_TEXTUREACCESS_TARGET, tileSize, tileSize);
+    SDL_Texture* frame = SDL_GetRenderTarget(renderer);
+    bool ok = pictures != nullptr && cell != nullptr && SDL_SetRenderTarget(renderer, cell) == 0;
+    for (int floor = 0; ok && floor < floorCount; floor++) {
+        for (int tile = 0; ok && tile < tileCount; tile++) {
+            SDL_Rect under = toSourceRect(floors[floor]);
+            SDL_Rect over = toSourceRect(static_cast<Tile>(tile));
+            SDL_Rect into = composedRect(floor, static_cast<Tile>(tile));
+            SDL_SetTextureBlendMode(pictures, SDL_BLENDMODE_NONE);
+            SDL_RenderCopy(renderer, pictures, &under, nullptr);
+            SDL_SetTextureBlendMode(pictures, SDL_BLENDMODE_BLEND);
+            SDL_RenderCopy(renderer, pictures, &over, nullptr);
+            Uint8* pixels = static_cast<Uint8*>(atlas->pixels) + into.y * atlas->pitch + into.x * 4;
+            ok = SDL_RenderReadPixels(renderer, nullptr, atlas->format->format, pixels, atlas->pitch) == 0;
+        }
+    }
+    SDL_SetRenderTarget(renderer, frame);
+    if (cell != nullptr) {
+        SDL_DestroyTexture(cell);
+    }
+    if (pictures != nullptr) {
+        SDL_DestroyTexture(pictures);
+    }
+    return ok;
 }
 
 // Draws `text` anchored at the pixel (anchorX, anchorY): its left (top) edge
@@ -71,21 +142,20 @@ SDL_Texture* loadTiles(SDL_Renderer* renderer, const char* path) {
     if (loaded == nullptr) {
         return nullptr;
     }
-    int bits = 0;
-    Uint32 red = 0, green = 0, blue = 0, alpha = 0;
-    Uint32 format = SDL_PIXELFORMAT_ARGB8888;
-    Uint32 window = SDL_GetWindowPixelFormat(SDL_RenderGetWindow(renderer));
-    if (SDL_PixelFormatEnumToMasks(window, &bits, &red, &green, &blue, &alpha) == SDL_TRUE && bits == 32) {
-        Uint32 withAlpha = SDL_MasksToPixelFormatEnum(32, red, green, blue, ~(red | green | blue));
-        format = withAlpha != SDL_PIXELFORMAT_UNKNOWN ? withAlpha : format;
+    SDL_Surface* atlasSurface = SDL_CreateRGBSurfaceWithFormat(0, atlasColumns * tileSize,
+                                                              (atlasRows + composedRows) * tileSize, 32,
+                                                              formatWithAlpha(renderer));
+    SDL_Texture* tiles = nullptr;
+    if (atlasSurface != nullptr) {
+        SDL_SetSurfaceBlendMode(loaded, SDL_BLENDMODE_NONE);
+        SDL_Rect picked{0, 0, atlasColumns * tileSize, atlasRows * tileSize};
+        SDL_BlitSurface(loaded, &picked, atlasSurface, nullptr);
+        if (composeOverFloors(renderer, atlasSurface)) {
+            tiles = SDL_CreateTextureFromSurface(renderer, atlasSurface);
+        }
+        SDL_FreeSurface(atlasSurface);
     }
-    SDL_Surface* converted = SDL_ConvertSurfaceFormat(loaded, format, 0);
     SDL_FreeSurface(loaded);
-    if (converted == nullptr) {
-        return nullptr;
-    }
-    SDL_Texture* tiles = SDL_CreateTextureFromSurface(renderer, converted);
-    SDL_FreeSurface(converted);
     return tiles;
 }
 
@@ -93,6 +163,20 @@ void renderTile(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x, in
     SDL_Rect source = toSourceRect(tile);
     SDL_Rect destination{x * tileSize, y * tileSize, tileSize, tileSize};
     SDL_SetTextureBlendMode(tiles, opaque(tile) ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+    SDL_RenderCopy(renderer, tiles, &source, &destination);
+}
+
+void renderTileOver(SDL_Renderer* renderer, SDL_Texture* tiles, Tile floor, Tile tile, int x, int y) {
+    int index = floorIndex(floor);
+    int value = static_cast<int>(tile);
+    if (index < 0 || value < 0 || value >= tileCount) {
+        renderTile(renderer, tiles, floor, x, y);
+        renderTile(renderer, tiles, tile, x, y);
+        return;
+    }
+    SDL_Rect source = composedRect(index, tile);
+    SDL_Rect destination{x * tileSize, y * tileSize, tileSize, tileSize};
+    SDL_SetTextureBlendMode(tiles, SDL_BLENDMODE_NONE);
     SDL_RenderCopy(renderer, tiles, &source, &destination);
 }
 

@@ -45,11 +45,15 @@ enum Tile {
 constexpr int tileCount = 23;
 
 // Loads the tileset for `renderer`'s window: in the window's layout of red,
-// green and blue, with alpha, so that floors and walls are plain copies.
-// Null when the file cannot be read.
+// green and blue, with alpha, so that floors and walls are plain copies, and
+// with every picture composed over each floor once. Null when the file
+// cannot be read.
 SDL_Texture* loadTiles(SDL_Renderer* renderer, const char* path);
 
 void renderTile(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x, int y);
+// Draws cell (x, y) as `floor` (green, grey, brown floor or wall) with `tile`
+// over it, pixel for pixel as the two renderTile calls would, in one copy.
+void renderTileOver(SDL_Renderer* renderer, SDL_Texture* tiles, Tile floor, Tile tile, int x, int y);
 void renderTileC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos);
 void renderTiles(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x1, int y1, int x2, int y2);
 void renderTilesC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos1, Coordinates pos2);

@@ -173,10 +173,15 @@ void showFrame(SDL_Renderer* renderer) {
     Uint8 r = 0, g = 0, b = 0, a = 0;
     SDL_GetRenderDrawColor(renderer, &r, &g, &b, &a);
     SDL_SetRenderTarget(renderer, nullptr);
-    if (shown.w != w || shown.h != h) {
-        SDL_SetRenderDrawColor(renderer, barColor.r, barColor.g, barColor.b, barColor.a);
-        SDL_RenderClear(renderer);
+    // The bars on both sides of the frame (or above and below it), only
+    // where they are: clearing the whole window would cost as much again.
+    SDL_Rect bars[2] = {{0, 0, shown.x, h}, {shown.x + shown.w, 0, w - shown.x - shown.w, h}};
+    if (shown.w == w) {
+        bars[0] = SDL_Rect{0, 0, w, shown.y};
+        bars[1] = SDL_Rect{0, shown.y + shown.h, w, h - shown.y - shown.h};
     }
+    SDL_SetRenderDrawColor(renderer, barColor.r, barColor.g, barColor.b, barColor.a);
+    SDL_RenderFillRects(renderer, bars, 2);
     SDL_RenderCopy(renderer, frame, nullptr, &shown);
     SDL_RenderPresent(renderer);
     SDL_SetRenderTarget(renderer, frame);
