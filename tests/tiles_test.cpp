@@ -102,6 +102,26 @@ TEST_F(TilesScreen, RectanglesCoverCornersInclusiveAndEmptyRectanglesDrawNothing
     EXPECT_TRUE(cellShows(frame, 19, 11, {greyFloor, player}));
 }
 
+// A picture over a floor drawn in one copy from the cells composed at load
+// is exactly the floor and the picture drawn one after the other.
+TEST_F(TilesScreen, APictureOverAFloorIsTheTwoDrawnInTurn) {
+    for (Tile floor : {greenFloor, greyFloor, brownFloor, wall}) {
+        for (int tile = 0; tile < tileCount; tile++) {
+            renderTile(renderer, tiles, floor, 2, 2);
+            renderTile(renderer, tiles, static_cast<Tile>(tile), 2, 2);
+            renderTileOver(renderer, tiles, floor, static_cast<Tile>(tile), 5, 2);
+            Frame frame = capture();
+            int differing = 0;
+            for (int y = 0; y < tileSize; y++) {
+                for (int x = 0; x < tileSize; x++) {
+                    differing += frame.at(2 * tileSize + x, 2 * tileSize + y) != frame.at(5 * tileSize + x, 2 * tileSize + y);
+                }
+            }
+            EXPECT_EQ(differing, 0) << "picture " << tile << " over floor " << floor;
+        }
+    }
+}
+
 TEST_F(TilesScreen, TextAnchorsAtTheCellCentreAndIsOpaque) {
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
