@@ -63,21 +63,7 @@ constexpr int narrowestTallLevel = 3;
 const SDL_Color white{255, 255, 255, 0};
 
 Tile tileStateToTile(TileState state) {
-    switch (state) {
-        case wallS:
-            return wall;
-        case playerS:
-        case playerOnTargetS:
-            return player;
-        case crateS:
-            return crate;
-        case crateOnTargetS:
-            return crateOnTarget;
-        case targetS:
-            return target;
-        default:
-            return brownFloor;
-    }
+    return cellPicture(state);
 }
 
 void setTileState(Level* level, int x, int y, TileState state) {

@@ -2,11 +2,8 @@
 #include <SDL2/SDL_image.h>
 #include <SDL2/SDL_ttf.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +12,7 @@
 
 #include "edit.h"
 #include "file.h"
+#include "folders.h"
 #include "menu.h"
 #include "play.h"
 #include "tiles.h"
@@ -43,93 +41,16 @@ bool visibleOrRequested() {
     return requested != nullptr && SDL_strcasecmp(requested, driver) == 0;
 }
 
-// The bundled level file, offered at the first prompt when it is at hand.
-const char* const bundledLevels = "palyak.txt";
-
-bool isFile(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// Where an installed game keeps its pictures, font and bundled levels:
-// share/games/boxtolo beside the bin folder that holds the binary (apart
-// from the player's own data folder, share/boxtolo, even under ~/.local).
-std::string installedShare() {
-    char* base = SDL_GetBasePath();
-    if (base == nullptr) {
-        return std::string();
+// The file the first prompt offers, so that a new player only presses
+// Enter: the bundled levels in the working folder, else the installed
+// game's copy in the data folder, by its full path when that fits.
+void offerBundledLevels(const std::string& data, char* filename) {
+    std::string copy = data + "/" + bundledLevels;
+    if (isFile(bundledLevels)) {
+        std::strcpy(filename, bundledLevels);
+    } else if (!data.empty() && isFile(copy) && copy.size() < static_cast<size_t>(nameBufferSize)) {
+        std::strcpy(filename, copy.c_str());
     }
-    std::string share = std::string(base) + "../share/games/boxtolo/";
-    SDL_free(base);
-    return share;
-}
-
-// An asset in the working folder wins, as in the build folder; else the
-// installed one; else the plain name, whose failure is the start-up error.
-std::string assetPath(const char* name, const std::string& share, bool* installed) {
-    if (isFile(name) || share.empty() || !isFile(share + name)) {
-        return name;
-    }
-    *installed = true;
-    return share + name;
-}
-
-bool makeFolders(const std::string& path) {
-    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        std::string part = path.substr(0, slash);
-        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (slash == std::string::npos) {
-            return true;
-        }
-    }
-}
-
-// Copies `from` to `to` unless `to` exists: a player's progress is never
-// overwritten.
-void copyIfMissing(const std::string& from, const std::string& to) {
-    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        return;
-    }
-    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    bool ok = out >= 0;
-    char buffer[65536];
-    ssize_t got;
-    while (ok && (got = read(in, buffer, sizeof buffer)) > 0) {
-        ok = write(out, buffer, static_cast<size_t>(got)) == got;
-    }
-    close(in);
-    if (out >= 0) {
-        close(out);
-        if (!ok) {
-            unlink(to.c_str());
-        }
-    }
-}
-
-// An installed game started from the desktop's menu (which starts it in the
-// home folder, or in "/") plays in its own data folder, where the bundled
-// levels are copied on the first start. Started in any other folder it plays
-// there, with the player's own files.
-void enterDataFolder(const std::string& share) {
-    char here[4096];
-    const char* home = std::getenv("HOME");
-    if (getcwd(here, sizeof here) == nullptr || home == nullptr || home[0] != '/') {
-        return;
-    }
-    if (std::strcmp(here, "/") != 0 && std::strcmp(here, home) != 0) {
-        return;
-    }
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    std::string data = (dataHome != nullptr && dataHome[0] == '/') ? std::string(dataHome)
-                                                                   : std::string(home) + "/.local/share";
-    data += "/boxtolo";
-    if (!makeFolders(data) || chdir(data.c_str()) != 0) {
-        return;
-    }
-    copyIfMissing(share + bundledLevels, bundledLevels);
 }
 
 // SDL with a driver that shows the game, and the window.
@@ -165,10 +86,9 @@ int main(int, char**) {
         return startupFailure("ERROR: Couldn't initialize SDL", 1, nullptr);
     }
     fitToDesktop(renderer);
-    std::string share = installedShare();
     bool installed = false;
-    std::string tilesPath = assetPath("tiles.png", share, &installed);
-    std::string fontPath = assetPath("font.ttf", share, &installed);
+    std::string tilesPath = findAsset("tiles.png", &installed);
+    std::string fontPath = findAsset("font.ttf", &installed);
     SDL_Texture* tiles = loadTiles(renderer, tilesPath.c_str());
     if (tiles == nullptr) {
         return startupFailure("ERROR: Couldn't load tiles texture", 2, renderer);
@@ -179,16 +99,16 @@ int main(int, char**) {
     if (smallFont == nullptr) {
         return startupFailure("ERROR: Couldn't open font", 3, renderer);
     }
-    if (installed) {
-        enterDataFolder(share);
+    // An installed game started from the desktop's menu plays in its data
+    // folder; started in any other folder it plays there, with the player's
+    // own files. Later prompts offer the name used last.
+    std::string data = installed ? prepareDataFolder(installedShare()) : std::string();
+    if (!data.empty() && startedAtHome() && chdir(data.c_str()) != 0) {
+        data.clear();
     }
-    // The first prompt offers the bundled levels, so that a new player only
-    // presses Enter; later prompts offer the name used last.
     char filename[nameBufferSize];
     filename[0] = '\0';
-    if (isFile(bundledLevels)) {
-        std::strcpy(filename, bundledLevels);
-    }
+    offerBundledLevels(data, filename);
 
     int result;
     do {

@@ -6,9 +6,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <new>
+#include <string>
+
+#include "choose.h"
 #include "coordinates.h"
 #include "file.h"
 #include "input.h"
+#include "results.h"
 #include "tiles.h"
 #include "window.h"
 
@@ -291,12 +296,42 @@ bool checkLevels(const Level* level) {
     return true;
 }
 
+// The moves since the level was entered or last restarted, as the solutions
+// of levels are written (l u r d walks, L U R D pushes); empty when the
+// history lost some of them to a lack of memory.
+std::string movesSoFar(const PlayState* state) {
+    const PlayHistory& history = state->history;
+    int first = history.count;
+    while (first > 0 && (history.steps[first - 1] & restartStep) == 0) {
+        first--;
+    }
+    std::string moves;
+    for (int i = first; i < history.count; i++) {
+        uint8_t step = history.steps[i];
+        moves += ((step & pushedStep) != 0 ? "LURD" : "lurd")[step & directionBits];
+    }
+    return static_cast<int>(moves.size()) == state->moves ? moves : std::string();
+}
+
+// Keeps the win in the player's records when it beats them; without memory
+// or a data folder the game goes on all the same.
+void keepWin(const PlayState* state) {
+    try {
+        Win win{state->moves, state->pushes, movesSoFar(state)};
+        if (!win.solution.empty()) {
+            recordWin(resultsPath(), levelIdentity(state->level), win);
+        }
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 void checkWinState(PlayState* state) {
     if (!checkFinished(state)) {
         return;
     }
     state->finished = true;
     writeState(state);
+    keepWin(state);
     if (showAlert(state, "Sikeresen tejesítetted a pályát!") == dialogClosed) {
         state->result = 0;
     }
@@ -369,21 +404,7 @@ bool processMovement(int dir, PlayState* state) {
 // --- screen ----------------------------------------------------------------
 
 Tile tileStateToTile(TileState state) {
-    switch (state) {
-        case wallS:
-            return wall;
-        case playerS:
-        case playerOnTargetS:
-            return player;
-        case crateS:
-            return crate;
-        case crateOnTargetS:
-            return crateOnTarget;
-        case targetS:
-            return target;
-        default:
-            return brownFloor;
-    }
+    return cellPicture(state);
 }
 
 enum PlayAction {
@@ -397,6 +418,7 @@ enum PlayAction {
     previous,
     next,
     takeBack,
+    pickLevel,
 };
 
 // When a button's picture is drawn; its cell acts always.
@@ -421,6 +443,7 @@ const PlayButton playButtons[] = {
     {{0, 11}, left, previous, withPrevious},
     {{19, 11}, right, next, withNext},
     {{0, 3}, undo, takeBack, always},
+    {{0, 10}, levelList, pickLevel, always},
 };
 
 // The level row runs between the two level arrows.
@@ -513,16 +536,41 @@ void restartLevel(PlayState* state) {
     }
 }
 
-void switchLevel(PlayState* state, bool forward) {
+// Leaves the current level for `level`, the number-th of the file, asking
+// first whether to keep the moves of an unsolved level; a null `level`
+// stays after the question.
+void switchTo(PlayState* state, Level* level, int number) {
     if (state->edited && !state->finished && !promptEdit(state)) {
         return;
     }
-    Level* neighbour = forward ? state->level->next : state->level->prev;
-    if (neighbour != nullptr && !makeCurrent(state, neighbour)) {
+    if (level != nullptr && !makeCurrent(state, level)) {
         // The steps taken belong to the level left.
         clearHistory(&state->history);
-        state->levelNumber += forward ? 1 : -1;
+        state->levelNumber = number;
     }
+}
+
+void switchLevel(PlayState* state, bool forward) {
+    switchTo(state, forward ? state->level->next : state->level->prev, state->levelNumber + (forward ? 1 : -1));
+}
+
+// The level chooser; a level chosen there is played as after Page Up.
+void pickFromList(PlayState* state) {
+    int index = state->levelNumber - 1;
+    int answer = chooseLevel(state->renderer, state->tiles, state->font, state->smallFont, state->firstLevel, &index);
+    state->ctrl = false;
+    if (answer == chooseClosed) {
+        state->result = 0;
+        return;
+    }
+    if (answer != choosePlay || index == state->levelNumber - 1) {
+        return;
+    }
+    Level* chosen = state->firstLevel;
+    for (int i = 0; i < index && chosen != nullptr; i++) {
+        chosen = chosen->next;
+    }
+    switchTo(state, chosen, index + 1);
 }
 
 void nextLevel(PlayState* state) {
@@ -595,6 +643,9 @@ bool act(PlayState* state, PlayAction action) {
             return true;
         case takeBack:
             return undoStep(state);
+        case pickLevel:
+            pickFromList(state);
+            return true;
     }
     return false;
 }
@@ -636,6 +687,8 @@ bool handleKeydown(PlayState* state, SDL_Scancode key) {
             return act(state, next);
         case SDL_SCANCODE_PAGEDOWN:
             return act(state, previous);
+        case SDL_SCANCODE_TAB:
+            return act(state, pickLevel);
         default:
             return false;
     }

@@ -12,7 +12,8 @@ struct AtlasCell {
 // Where each picture lies in tiles.png, indexed by Tile.
 constexpr AtlasCell atlas[tileCount] = {
     {10, 6}, {11, 6}, {12, 6}, {7, 6}, {0, 4}, {3, 0}, {3, 1}, {12, 3}, {2, 0}, {2, 1}, {1, 0}, {1, 1},
-    {2, 2},  {4, 0},  {1, 2},  {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2}, {6, 0},
+    {2, 2},  {4, 0},  {1, 2},  {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2}, {6, 0}, {7, 0},
+    {7, 1},  {7, 2},
 };
 
 // Tile values outside the enumeration draw the picture at column 0, row 0.
@@ -99,29 +100,6 @@ bool composeOverFloors(SDL_Renderer* renderer, SDL_Surface* atlas) {
     return ok;
 }
 
-// Draws `text` anchored at the pixel (anchorX, anchorY): its left (top) edge
-// there, or its middle when centred on that axis.
-void drawText(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int anchorX, int anchorY,
-              bool centeredX, bool centeredY) {
-    if (text == nullptr || text[0] == '\0') {
-        return;
-    }
-    // Callers leave alpha at 0; the text must still come out opaque.
-    color.a = SDL_ALPHA_OPAQUE;
-    SDL_Surface* surface = TTF_RenderUTF8_Solid(font, text, color);
-    if (surface == nullptr) {
-        return;
-    }
-    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
-    if (texture != nullptr) {
-        SDL_Rect destination{centeredX ? anchorX - surface->w / 2 : anchorX,
-                             centeredY ? anchorY - surface->h / 2 : anchorY, surface->w, surface->h};
-        SDL_RenderCopy(renderer, texture, nullptr, &destination);
-        SDL_DestroyTexture(texture);
-    }
-    SDL_FreeSurface(surface);
-}
-
 int textWidth(TTF_Font* font, const char* text) {
     int width = 0;
     if (text == nullptr || text[0] == '\0' || TTF_SizeUTF8(font, text, &width, nullptr) != 0) {
@@ -167,17 +145,24 @@ void renderTile(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x, in
 }
 
 void renderTileOver(SDL_Renderer* renderer, SDL_Texture* tiles, Tile floor, Tile tile, int x, int y) {
+    renderTileInto(renderer, tiles, floor, tile, SDL_Rect{x * tileSize, y * tileSize, tileSize, tileSize});
+}
+
+void renderTileInto(SDL_Renderer* renderer, SDL_Texture* tiles, Tile floor, Tile tile, SDL_Rect to) {
     int index = floorIndex(floor);
     int value = static_cast<int>(tile);
     if (index < 0 || value < 0 || value >= tileCount) {
-        renderTile(renderer, tiles, floor, x, y);
-        renderTile(renderer, tiles, tile, x, y);
+        SDL_Rect under = toSourceRect(floor);
+        SDL_Rect over = toSourceRect(tile);
+        SDL_SetTextureBlendMode(tiles, opaque(floor) ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+        SDL_RenderCopy(renderer, tiles, &under, &to);
+        SDL_SetTextureBlendMode(tiles, opaque(tile) ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+        SDL_RenderCopy(renderer, tiles, &over, &to);
         return;
     }
     SDL_Rect source = composedRect(index, tile);
-    SDL_Rect destination{x * tileSize, y * tileSize, tileSize, tileSize};
     SDL_SetTextureBlendMode(tiles, SDL_BLENDMODE_NONE);
-    SDL_RenderCopy(renderer, tiles, &source, &destination);
+    SDL_RenderCopy(renderer, tiles, &source, &to);
 }
 
 void renderTileC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos) {
@@ -196,9 +181,30 @@ void renderTilesC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordin
     renderTiles(renderer, tiles, tile, pos1.x, pos1.y, pos2.x, pos2.y);
 }
 
+void renderFontAt(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int anchorX,
+                  int anchorY, bool centeredX, bool centeredY) {
+    if (text == nullptr || text[0] == '\0') {
+        return;
+    }
+    // Callers leave alpha at 0; the text must still come out opaque.
+    color.a = SDL_ALPHA_OPAQUE;
+    SDL_Surface* surface = TTF_RenderUTF8_Solid(font, text, color);
+    if (surface == nullptr) {
+        return;
+    }
+    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
+    if (texture != nullptr) {
+        SDL_Rect destination{centeredX ? anchorX - surface->w / 2 : anchorX,
+                             centeredY ? anchorY - surface->h / 2 : anchorY, surface->w, surface->h};
+        SDL_RenderCopy(renderer, texture, nullptr, &destination);
+        SDL_DestroyTexture(texture);
+    }
+    SDL_FreeSurface(surface);
+}
+
 void renderFont(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int x, int y,
                 bool centeredX, bool centeredY) {
-    drawText(renderer, font, color, text, x * tileSize + tileSize / 2, y * tileSize + tileSize / 2, centeredX,
+    renderFontAt(renderer, font, color, text, x * tileSize + tileSize / 2, y * tileSize + tileSize / 2, centeredX,
              centeredY);
 }
 
@@ -249,8 +255,8 @@ void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont,
     int countersWidth = textWidth(smallFont, counters);
     int room = textWidth(smallFont, countersRoom);
     room = room > countersWidth ? room : countersWidth;
-    drawText(renderer, smallFont, rowColor, number, left, middleY, false, true);
-    drawText(renderer, smallFont, rowColor, counters, right - countersWidth, middleY, false, true);
+    renderFontAt(renderer, smallFont, rowColor, number, left, middleY, false, true);
+    renderFontAt(renderer, smallFont, rowColor, counters, right - countersWidth, middleY, false, true);
     // The name stays centred, so it may reach as far on each side as the
     // nearer neighbour allows.
     int nameLeft = numberWidth > 0 ? left + numberWidth + rowGap : left;
@@ -258,7 +264,25 @@ void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont,
     int half = nameX - nameLeft < nameRight - nameX ? nameX - nameLeft : nameRight - nameX;
     char fitted[fittedBytes];
     fitText(font, name != nullptr ? name : "", 2 * half, fitted, sizeof fitted);
-    drawText(renderer, font, rowColor, fitted, nameX, middleY, true, true);
+    renderFontAt(renderer, font, rowColor, fitted, nameX, middleY, true, true);
+}
+
+Tile cellPicture(TileState state) {
+    switch (state) {
+        case wallS:
+            return wall;
+        case playerS:
+        case playerOnTargetS:
+            return player;
+        case crateS:
+            return crate;
+        case crateOnTargetS:
+            return crateOnTarget;
+        case targetS:
+            return target;
+        default:
+            return brownFloor;
+    }
 }
 
 bool clickTile(int tileX, int tileY, int clickX, int clickY) {

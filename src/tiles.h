@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "coordinates.h"
+#include "file.h"
 
 // One window cell and one tileset cell are both this many pixels square.
 constexpr int tileSize = 64;
@@ -16,7 +17,9 @@ constexpr int frameWidth = gridColumns * tileSize;
 constexpr int frameHeight = gridRows * tileSize;
 
 // The pictures of the tileset. `deleteButton` is the delete button; the
-// plain word is reserved in C++. `undo` is the undo button.
+// plain word is reserved in C++. `undo` and `redo` take moves back and do
+// them again, `levelList` opens the level chooser, `marker` shows where a
+// chosen crate can go.
 enum Tile {
     greenFloor = 0,
     greyFloor,
@@ -41,8 +44,11 @@ enum Tile {
     selection,
     deleteButton,
     undo,
+    levelList,
+    redo,
+    marker,
 };
-constexpr int tileCount = 23;
+constexpr int tileCount = 26;
 
 // Loads the tileset for `renderer`'s window: in the window's layout of red,
 // green and blue, with alpha, so that floors and walls are plain copies, and
@@ -54,6 +60,9 @@ void renderTile(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x, in
 // Draws cell (x, y) as `floor` (green, grey, brown floor or wall) with `tile`
 // over it, pixel for pixel as the two renderTile calls would, in one copy.
 void renderTileOver(SDL_Renderer* renderer, SDL_Texture* tiles, Tile floor, Tile tile, int x, int y);
+// Draws `tile` over `floor` (as renderTileOver) scaled into the pixel
+// rectangle `to`.
+void renderTileInto(SDL_Renderer* renderer, SDL_Texture* tiles, Tile floor, Tile tile, SDL_Rect to);
 void renderTileC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos);
 void renderTiles(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x1, int y1, int x2, int y2);
 void renderTilesC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos1, Coordinates pos2);
@@ -64,6 +73,11 @@ void renderFont(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const c
                 bool centeredX, bool centeredY);
 void renderFontC(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, Coordinates pos,
                  bool centeredX, bool centeredY);
+
+// Draws `text` anchored at the pixel (x, y): its left (top) edge there, or
+// its middle when centred on that axis.
+void renderFontAt(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const char* text, int x, int y,
+                  bool centeredX, bool centeredY);
 
 // Copies `text` into `out` (outSize bytes), cut at a character boundary and
 // ended with "…" when it is wider than maxWidth pixels in `font`.
@@ -77,6 +91,9 @@ void fitText(TTF_Font* font, const char* text, int maxWidth, char* out, size_t o
 // take no room.
 void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont, int left, int right,
                     const char* number, const char* name, const char* counters, const char* countersRoom);
+
+// The picture of a level cell's content; floor for anything that is none.
+Tile cellPicture(TileState state);
 
 bool clickTile(int tileX, int tileY, int clickX, int clickY);
 bool clickTiles(int tileX1, int tileY1, int tileX2, int tileY2, int clickX, int clickY);

@@ -73,6 +73,7 @@ class XGame:
         self.display = None
         self.window_id = None
         self.dir = None
+        self.private = None
         self.shots = 0
 
     def __enter__(self):
@@ -112,8 +113,11 @@ class XGame:
             raise Failure("Xvfb did not start")
         self.env = dict(os.environ, DISPLAY=":" + number.decode().strip(), SDL_AUDIODRIVER="dummy")
         self.env.pop("SDL_VIDEODRIVER", None)
-        if self.home:
-            self.env["HOME"] = self.dir
+        # The player's records go into a home and a data folder of the test's
+        # own, never into the real ones.
+        self.private = tempfile.mkdtemp(prefix="boxtolo-home-")
+        self.env["HOME"] = self.dir if self.home else self.private
+        self.env["XDG_DATA_HOME"] = os.path.join(self.private, "data")
         self.env.update(self.extra_env)
         if self.keymap:
             subprocess.run(["setxkbmap", self.keymap], env=self.env, check=True)
@@ -156,8 +160,9 @@ class XGame:
             except subprocess.TimeoutExpired:
                 self.xvfb.kill()
                 self.xvfb.wait()
-        if self.dir is not None:
-            shutil.rmtree(self.dir, ignore_errors=True)
+        for folder in (self.dir, self.private):
+            if folder is not None:
+                shutil.rmtree(folder, ignore_errors=True)
 
     # --- looking -----------------------------------------------------------
 

@@ -1,7 +1,8 @@
 // Solves the levels of a level file push-optimally and writes the solutions
 // file that the game's tests replay: one line per level, tab-separated: its
 // name, its pushes, the positions the search expanded to prove them optimal
-// (its effort), and its moves (l u r d walks, L U R D pushes).
+// (its effort), its moves (l u r d walks, L U R D pushes), and its identity
+// (the game's, by which it shows a level's least pushes beside the player's).
 //
 // usage: boxtolo_solve LEVELFILE [--levels FIRST-LAST] [--budget NODES] [--solutions OUT]
 #include <chrono>
@@ -12,6 +13,7 @@
 
 #include "file.h"
 #include "levelkit.h"
+#include "results.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -39,7 +41,8 @@ int main(int argc, char** argv) {
     FILE* solutions = out != nullptr ? std::fopen(out, "w") : nullptr;
     if (solutions != nullptr) {
         std::fprintf(solutions,
-                     "# name\tpushes\tpositions searched\tmoves: push-optimal solutions, written by boxtolo_solve\n");
+                     "# name\tpushes\tpositions searched\tmoves\tidentity: push-optimal solutions, written by "
+                     "boxtolo_solve\n");
     }
     int failures = 0;
     auto all = std::chrono::steady_clock::now();
@@ -68,7 +71,8 @@ int main(int argc, char** argv) {
                     s.expanded, seconds, level->name);
         std::fflush(stdout);
         if (solutions != nullptr) {
-            std::fprintf(solutions, "%s\t%d\t%ld\t%s\n", level->name, s.pushes, s.expanded, s.moves.c_str());
+            std::fprintf(solutions, "%s\t%d\t%ld\t%s\t%016llx\n", level->name, s.pushes, s.expanded, s.moves.c_str(),
+                         static_cast<unsigned long long>(levelIdentity(level)));
         }
     }
     std::printf("all: %.1f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - all).count());

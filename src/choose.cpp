@@ -1,0 +1,303 @@
+#include "choose.h"
+
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "coordinates.h"
+#include "folders.h"
+#include "results.h"
+#include "tiles.h"
+#include "window.h"
+
+namespace {
+
+// What the chooser shows of a level besides its picture.
+struct Mark {
+    bool solved;
+    bool star;  // the best pushes are the proven least
+    Win best;   // by pushes, when solved
+    int optimum;  // the proven least pushes, 0 when unknown
+};
+
+struct ChooseState {
+    std::vector<const Level*> levels;
+    std::vector<Mark> marks;
+    int cursor;
+    int result;
+    int* index;
+    SDL_Renderer* renderer;
+    SDL_Texture* tiles;
+    TTF_Font* font;
+    TTF_Font* smallFont;
+};
+
+// Levels are shown four across and three down, each in a slot of the area
+// right of column 0 and above the bottom row, at 14 pixels a cell: a level
+// of 19 x 11 cells stays recognisable.
+constexpr int slotColumns = 4;
+constexpr int slotRows = 3;
+constexpr int perPage = slotColumns * slotRows;
+constexpr int slotWidth = (frameWidth - tileSize) / slotColumns;
+constexpr int slotHeight = (frameHeight - tileSize) / slotRows;
+constexpr int thumbCell = 14;
+constexpr int labelHeight = 36;
+constexpr int slotMargin = 4;
+
+const SDL_Color white{255, 255, 255, 0};
+const SDL_Color gold{255, 214, 64, 0};
+const char* const solutionsName = "palyak.solutions";
+
+enum ChooseAction { back, previousPage, nextPage };
+
+// When a button's picture is drawn; its cell acts always.
+enum Shown { always, withPrevious, withNext };
+
+struct ChooseButton {
+    Coordinates cell;
+    Tile picture;
+    ChooseAction action;
+    Shown shown;
+};
+
+const ChooseButton chooseButtons[] = {
+    {{0, 0}, home, back, always},
+    {{0, 11}, left, previousPage, withPrevious},
+    {{gridColumns - 1, 11}, right, nextPage, withNext},
+};
+
+// The level row runs between the two page arrows.
+constexpr int rowLeft = tileSize + 8;
+constexpr int rowRight = (gridColumns - 1) * tileSize - 8;
+
+SDL_Rect slotRect(int slot) {
+    return SDL_Rect{tileSize + slot % slotColumns * slotWidth, slot / slotColumns * slotHeight, slotWidth,
+                    slotHeight};
+}
+
+int levelCount(const ChooseState* state) {
+    return static_cast<int>(state->levels.size());
+}
+
+int pageOf(int level) {
+    return level / perPage;
+}
+
+bool hasPage(const ChooseState* state, int page) {
+    return page >= 0 && page * perPage < levelCount(state);
+}
+
+void drawThumbnail(ChooseState* state, const Level* level, SDL_Rect slot) {
+    int width = level->size.x * thumbCell;
+    int height = level->size.y * thumbCell;
+    int left = slot.x + (slot.w - width) / 2;
+    int top = slot.y + labelHeight + (slot.h - labelHeight - slotMargin - height) / 2;
+    for (int y = 0; y < level->size.y; y++) {
+        for (int x = 0; x < level->size.x; x++) {
+            SDL_Rect cell{left + x * thumbCell, top + y * thumbCell, thumbCell, thumbCell};
+            renderTileInto(state->renderer, state->tiles, brownFloor, cellPicture(level->tiles[y * level->size.x + x]),
+                           cell);
+        }
+    }
+}
+
+void drawSlot(ChooseState* state, int level, int slot) {
+    SDL_Rect rect = slotRect(slot);
+    const Mark& mark = state->marks[static_cast<size_t>(level)];
+    if (mark.solved) {
+        // A solved level lies on green floor, as it does when played.
+        SDL_Rect inner{rect.x + slotMargin, rect.y + slotMargin, rect.w - 2 * slotMargin, rect.h - 2 * slotMargin};
+        SDL_RenderSetClipRect(state->renderer, &inner);
+        renderTiles(state->renderer, state->tiles, greenFloor, rect.x / tileSize, rect.y / tileSize,
+                    (rect.x + rect.w) / tileSize, (rect.y + rect.h) / tileSize);
+        SDL_RenderSetClipRect(state->renderer, nullptr);
+    }
+    drawThumbnail(state, state->levels[static_cast<size_t>(level)], rect);
+    char number[16];
+    std::snprintf(number, sizeof number, "%d", level + 1);
+    int labelY = rect.y + slotMargin + labelHeight / 2;
+    renderFontAt(state->renderer, state->smallFont, white, number, rect.x + 3 * slotMargin, labelY, false, true);
+    if (mark.star) {
+        renderFontAt(state->renderer, state->smallFont, gold, "\xE2\x98\x85", rect.x + rect.w - 3 * slotMargin, labelY,
+                     true, true);
+    }
+    if (level == state->cursor) {
+        SDL_Rect frame{rect.x + slotMargin / 2, rect.y + slotMargin / 2, rect.w - slotMargin, rect.h - slotMargin};
+        renderTileInto(state->renderer, state->tiles, selection, selection, frame);
+    }
+}
+
+void render(ChooseState* state) {
+    SDL_Renderer* renderer = state->renderer;
+    renderTiles(renderer, state->tiles, greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
+    int page = pageOf(state->cursor);
+    for (int slot = 0; slot < perPage && page * perPage + slot < levelCount(state); slot++) {
+        drawSlot(state, page * perPage + slot, slot);
+    }
+    for (const ChooseButton& button : chooseButtons) {
+        bool shown = button.shown == always || (button.shown == withPrevious && hasPage(state, page - 1)) ||
+                     (button.shown == withNext && hasPage(state, page + 1));
+        if (shown) {
+            renderTileC(renderer, state->tiles, button.picture, button.cell);
+        }
+    }
+    const Mark& mark = state->marks[static_cast<size_t>(state->cursor)];
+    char best[64] = "";
+    char optimum[64] = "";
+    if (mark.solved) {
+        std::snprintf(best, sizeof best, "Legjobb: %d lépés, %d tolás", mark.best.moves, mark.best.pushes);
+    }
+    if (mark.optimum > 0) {
+        std::snprintf(optimum, sizeof optimum, "Legkevesebb tolás: %d", mark.optimum);
+    }
+    renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, best,
+                   state->levels[static_cast<size_t>(state->cursor)]->name, optimum, nullptr);
+    showFrame(renderer);
+}
+
+// Moves the cursor by `step` levels, kept within the list. True when it moved.
+bool moveCursor(ChooseState* state, int step) {
+    int moved = state->cursor + step;
+    moved = moved < 0 ? 0 : moved >= levelCount(state) ? levelCount(state) - 1 : moved;
+    if (moved == state->cursor) {
+        return false;
+    }
+    state->cursor = moved;
+    return true;
+}
+
+void choose(ChooseState* state, int level) {
+    *state->index = level;
+    state->result = choosePlay;
+}
+
+bool act(ChooseState* state, ChooseAction action) {
+    switch (action) {
+        case back:
+            state->result = chooseBack;
+            return false;
+        case previousPage:
+            return moveCursor(state, -perPage);
+        case nextPage:
+            return moveCursor(state, perPage);
+    }
+    return false;
+}
+
+bool handleKeydown(ChooseState* state, SDL_Scancode key) {
+    // Across by one, up and down by a row of slots.
+    const int steps[directionCount] = {-1, -slotColumns, 1, slotColumns};
+    int dir = keyDirection(key);
+    if (dir >= 0) {
+        return moveCursor(state, steps[dir]);
+    }
+    switch (key) {
+        case SDL_SCANCODE_PAGEUP:
+            return act(state, nextPage);
+        case SDL_SCANCODE_PAGEDOWN:
+            return act(state, previousPage);
+        case SDL_SCANCODE_RETURN:
+            choose(state, state->cursor);
+            return false;
+        case SDL_SCANCODE_ESCAPE:
+            return act(state, back);
+        default:
+            return false;
+    }
+}
+
+bool handleClick(ChooseState* state, int x, int y) {
+    for (const ChooseButton& button : chooseButtons) {
+        if (clickTile(button.cell.x, button.cell.y, x, y)) {
+            return act(state, button.action);
+        }
+    }
+    int first = pageOf(state->cursor) * perPage;
+    for (int slot = 0; slot < perPage && first + slot < levelCount(state); slot++) {
+        SDL_Rect rect = slotRect(slot);
+        SDL_Point click{x, y};
+        if (SDL_PointInRect(&click, &rect) == SDL_TRUE) {
+            choose(state, first + slot);
+            return false;
+        }
+    }
+    return false;
+}
+
+bool handleEvent(SDL_Event event, ChooseState* state) {
+    switch (event.type) {
+        case SDL_KEYDOWN:
+            return handleKeydown(state, event.key.keysym.scancode);
+        case SDL_MOUSEBUTTONDOWN:
+            return handleClick(state, event.button.x, event.button.y);
+        case SDL_QUIT:
+            state->result = chooseClosed;
+            return false;
+        default:
+            return false;
+    }
+}
+
+// The marks of every level, from the player's records and the bundled
+// levels' proven least pushes.
+void markLevels(ChooseState* state) {
+    Results results = readResults(resultsPath());
+    bool installed = false;
+    std::unordered_map<uint64_t, int> optimum = readOptimum(findAsset(solutionsName, &installed));
+    for (const Level* level : state->levels) {
+        uint64_t identity = levelIdentity(level);
+        Mark mark{false, false, Win{}, 0};
+        auto known = optimum.find(identity);
+        mark.optimum = known != optimum.end() ? known->second : 0;
+        auto kept = results.find(identity);
+        if (kept != results.end() && kept->second.byPushesKnown) {
+            mark.solved = true;
+            mark.best = kept->second.byPushes;
+            mark.star = mark.best.pushes == mark.optimum;
+        }
+        state->marks.push_back(mark);
+    }
+}
+
+// The first unsolved level from `current` on, round the end of the list;
+// `current` itself when every level is solved.
+int firstUnsolved(const ChooseState* state, int current) {
+    for (int i = 0; i < levelCount(state); i++) {
+        int level = (current + i) % levelCount(state);
+        if (!state->marks[static_cast<size_t>(level)].solved) {
+            return level;
+        }
+    }
+    return current;
+}
+
+}  // namespace
+
+int chooseLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font* smallFont, const Level* levels,
+                int* index) try {
+    ChooseState state{{}, {}, 0, -1, index, renderer, tiles, font, smallFont};
+    for (const Level* level = levels; level != nullptr; level = level->next) {
+        state.levels.push_back(level);
+    }
+    if (state.levels.empty()) {
+        return chooseBack;
+    }
+    markLevels(&state);
+    int current = *index < 0 || *index >= levelCount(&state) ? 0 : *index;
+    state.cursor = firstUnsolved(&state, current);
+    render(&state);
+    SDL_Event event;
+    while (waitEvent(renderer, &event) != 0) {
+        bool redraw = handleEvent(event, &state);
+        if (state.result != -1) {
+            return state.result;
+        }
+        if (redraw) {
+            render(&state);
+        }
+    }
+    return chooseClosed;
+} catch (const std::bad_alloc&) {
+    return chooseBack;  // without memory for the list the level stays
+}

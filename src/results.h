@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "file.h"
+
+// What the game remembers of the player: the best wins on each level, kept
+// in eredmenyek.txt in the data folder, one line a record:
+//
+//     IDENTITY KIND MOVES PUSHES SOLUTION
+//
+// KIND is P (the fewest pushes, then the fewest moves) or M (the fewest
+// moves, then the fewest pushes); SOLUTION is the moves of the win, l u r d
+// for walks and L U R D for pushes. Lines starting with "#" are comments.
+
+// A level as the records know it, whatever its name, its file and the
+// position it was saved in: the FNV-1a 64-bit hash of its rows as the level
+// file holds them (full width, joined by "\n"), crates and the player taken
+// out ("$" and "@" as spaces, "*" and "+" as ".").
+uint64_t levelIdentity(const Level* level);
+
+struct Win {
+    int moves = 0;
+    int pushes = 0;
+    std::string solution;
+};
+
+struct LevelResults {
+    bool byPushesKnown = false;
+    bool byMovesKnown = false;
+    Win byPushes;
+    Win byMoves;
+};
+
+using Results = std::unordered_map<uint64_t, LevelResults>;
+
+// The player's records file, in the data folder; empty without one.
+std::string resultsPath();
+
+// The records kept in the file at `path`; lines that are damaged, foreign
+// or overlong are left out. A missing or unreadable file holds none.
+Results readResults(const std::string& path);
+
+// Keeps a win on the level `identity` in the file at `path` (and makes the
+// file and its folder on the first win) when it beats a record kept there.
+// Other games may write the same file at the same time: the file is read,
+// merged and replaced under a lock, whole or not at all, and every line the
+// game does not understand stays as it was. True when the win was written.
+bool recordWin(const std::string& path, uint64_t identity, const Win& win);
+
+// The proven least pushes of the bundled levels, by identity, from a
+// solutions file (name, pushes, positions searched, moves, identity; tab
+// separated). A missing file knows none.
+std::unordered_map<uint64_t, int> readOptimum(const std::string& path);
