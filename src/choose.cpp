@@ -34,14 +34,15 @@ struct ChooseState {
 };
 
 // Levels are shown four across and three down, each in a slot of the area
-// right of column 0 and above the bottom row, at 14 pixels a cell: a level
-// of 19 x 11 cells stays recognisable.
+// right of column 0 and above the bottom row, as large as the slot allows
+// up to half a cell's size: a level of 19 x 11 cells gets 15 pixels a cell
+// and stays recognisable.
 constexpr int slotColumns = 4;
 constexpr int slotRows = 3;
 constexpr int perPage = slotColumns * slotRows;
 constexpr int slotWidth = (frameWidth - tileSize) / slotColumns;
 constexpr int slotHeight = (frameHeight - tileSize) / slotRows;
-constexpr int thumbCell = 14;
+constexpr int largestThumbCell = tileSize / 2;
 constexpr int labelHeight = 36;
 constexpr int slotMargin = 4;
 
@@ -89,6 +90,11 @@ bool hasPage(const ChooseState* state, int page) {
 }
 
 void drawThumbnail(ChooseState* state, const Level* level, SDL_Rect slot) {
+    int roomW = slot.w - 4 * slotMargin;
+    int roomH = slot.h - labelHeight - 2 * slotMargin;
+    int thumbCell = largestThumbCell;
+    thumbCell = roomW / level->size.x < thumbCell ? roomW / level->size.x : thumbCell;
+    thumbCell = roomH / level->size.y < thumbCell ? roomH / level->size.y : thumbCell;
     int width = level->size.x * thumbCell;
     int height = level->size.y * thumbCell;
     int left = slot.x + (slot.w - width) / 2;
@@ -123,8 +129,7 @@ void drawSlot(ChooseState* state, int level, int slot) {
                      true, true);
     }
     if (level == state->cursor) {
-        SDL_Rect frame{rect.x + slotMargin / 2, rect.y + slotMargin / 2, rect.w - slotMargin, rect.h - slotMargin};
-        renderTileInto(state->renderer, state->tiles, selection, selection, frame);
+        renderCorners(state->renderer, state->tiles, selection, rect);
     }
 }
 

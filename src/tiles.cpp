@@ -165,6 +165,19 @@ void renderTileInto(SDL_Renderer* renderer, SDL_Texture* tiles, Tile floor, Tile
     SDL_RenderCopy(renderer, tiles, &source, &to);
 }
 
+void renderCorners(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, SDL_Rect around) {
+    const int half = tileSize / 2;
+    SDL_Rect source = toSourceRect(tile);
+    SDL_SetTextureBlendMode(tiles, opaque(tile) ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+    for (int corner = 0; corner < 4; corner++) {
+        int right = corner % 2;
+        int bottom = corner / 2;
+        SDL_Rect from{source.x + right * half, source.y + bottom * half, half, half};
+        SDL_Rect to{around.x + right * (around.w - half), around.y + bottom * (around.h - half), half, half};
+        SDL_RenderCopy(renderer, tiles, &from, &to);
+    }
+}
+
 void renderTileC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos) {
     renderTile(renderer, tiles, tile, pos.x, pos.y);
 }

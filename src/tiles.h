@@ -63,6 +63,9 @@ void renderTileOver(SDL_Renderer* renderer, SDL_Texture* tiles, Tile floor, Tile
 // Draws `tile` over `floor` (as renderTileOver) scaled into the pixel
 // rectangle `to`.
 void renderTileInto(SDL_Renderer* renderer, SDL_Texture* tiles, Tile floor, Tile tile, SDL_Rect to);
+// Draws the four corners of `tile` unscaled at the corners of the pixel
+// rectangle `around`: a frame picture round something larger than a cell.
+void renderCorners(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, SDL_Rect around);
 void renderTileC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos);
 void renderTiles(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, int x1, int y1, int x2, int y2);
 void renderTilesC(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, Coordinates pos1, Coordinates pos2);

@@ -131,6 +131,12 @@ SDL_Renderer* openWindow() {
 
 void closeWindow(SDL_Renderer* renderer) {
     SDL_Window* window = windowOf(renderer);
+    // SDL's X11 driver wakes a waiting SDL_WaitEvent by sending an event to
+    // the window over a second connection; a window destroyed before the X
+    // server has that event makes SDL end the process with an X error. A
+    // round trip to the server (a query of the mouse) lets it catch up in
+    // nearly every case.
+    SDL_GetGlobalMouseState(nullptr, nullptr);
     SDL_Texture* frame = SDL_GetRenderTarget(renderer);
     SDL_SetRenderTarget(renderer, nullptr);
     if (frame != nullptr) {

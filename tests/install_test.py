@@ -2,7 +2,9 @@
 temporary prefix, started in a home folder without its pictures, font or
 levels and with an empty XDG_DATA_HOME. Its window must appear, the bundled
 palyak.txt must be copied into its data folder, and at the first file prompt
-Enter alone must play the first level. A second start keeps what was saved.
+Enter alone must play the first level. A second start keeps what was saved,
+also when HOME ends in a slash; started in any other folder, the first prompt
+offers the data folder's copy.
 
 usage: install_test.py BUILD_DIR
 """
@@ -51,10 +53,31 @@ def main():
             with open(copied, "rb") as a, open(bundled, "rb") as b:
                 saved = a.read()
                 expect(saved != b.read(), "the progress is saved in the data folder")
-        # Started again, the game keeps the player's file.
-        with XGame(binary, build_dir, assets=(), home=True, env={"XDG_DATA_HOME": data}) as game:
+        # Started again, with HOME named with a slash at its end, the game
+        # keeps the player's file and plays and saves it in the data folder.
+        with XGame(binary, build_dir, assets=(), home=True, home_slash=True, env={"XDG_DATA_HOME": data}) as game:
             with open(copied, "rb") as a:
                 expect(a.read() == saved, "the saved levels are not overwritten")
+            game.changed(lambda: game.key("Down", "Down", "Down", "Right", "Up"), "a push in the room")
+            game.changed(lambda: game.key("Up"), "the file-name prompt")
+            game.changed(lambda: game.key("Return"), "the first level")
+            expect(green_at(game, 3, 3), "the level saved solved")
+            game.changed(lambda: game.key("Prior"), "the second level")
+            game.changed(lambda: game.key("Right"), "a move")
+            game.changed(lambda: game.key("ctrl+s"), "the save prompt")
+            game.changed(lambda: game.key("Return"), "the save alert")
+            game.close_window()
+            expect(game.wait_exit() == 0, "a clean end")
+            expect(not os.path.exists(game.path("palyak.txt")), "nothing saved into the home folder")
+            with open(copied, "rb") as a:
+                expect(a.read() != saved, "the second level's move saved into the data folder's copy")
+        # Started in a folder of the player's without palyak.txt: the first
+        # prompt offers the data folder's copy, solved first level and all.
+        with XGame(binary, build_dir, assets=(), env={"XDG_DATA_HOME": data}) as game:
+            game.changed(lambda: game.key("Down", "Down", "Down", "Right", "Up"), "a push in the room")
+            game.changed(lambda: game.key("Up"), "the file-name prompt")
+            game.changed(lambda: game.key("Return"), "the first level")
+            expect(green_at(game, 3, 3), "the data folder's copy, its first level solved")
             game.close_window()
             expect(game.wait_exit() == 0, "a clean end")
     finally:

@@ -52,15 +52,17 @@ class XGame:
 
     def __init__(self, binary, build_dir, files=None, keymap=None, artefacts=None,
                  assets=("tiles.png", "font.ttf"), game_window=True, screen="1280x1024",
-                 window_manager=False, env=None, home=False):
+                 window_manager=False, env=None, home=False, home_slash=False):
         self.binary = binary
         self.assets = assets
         self.screen = screen
         # openbox, for what only a window manager does: full screen.
         self.window_manager = window_manager
         self.extra_env = env or {}
-        # The game started in a home folder of its own, as a desktop menu does.
+        # The game started in a home folder of its own, as a desktop menu does;
+        # with home_slash, named with a slash at its end.
         self.home = home
+        self.home_slash = home_slash
         self.wm = None
         # False when the window expected is not the game's own 1280 x 768 one.
         self.game_window = game_window
@@ -116,7 +118,7 @@ class XGame:
         # The player's records go into a home and a data folder of the test's
         # own, never into the real ones.
         self.private = tempfile.mkdtemp(prefix="boxtolo-home-")
-        self.env["HOME"] = self.dir if self.home else self.private
+        self.env["HOME"] = (self.dir + ("/" if self.home_slash else "")) if self.home else self.private
         self.env["XDG_DATA_HOME"] = os.path.join(self.private, "data")
         self.env.update(self.extra_env)
         if self.keymap:

@@ -1,0 +1,206 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "file.h"
+#include "harness.h"
+#include "results.h"
+
+namespace {
+
+class ResultsFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = makeTempDir();
+        path = dir + "/boxtolo/eredmenyek.txt";
+    }
+    void TearDown() override { removeTree(dir); }
+
+    std::string dir;
+    std::string path;
+};
+
+uint64_t identityOf(const std::string& text) {
+    Level* level = levelsFromText(text);
+    uint64_t identity = level != nullptr ? levelIdentity(level) : 0;
+    unloadLevel(level);
+    return identity;
+}
+
+std::string hex(uint64_t identity) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(identity));
+    return text;
+}
+
+// The identity sees walls, floor and targets, wherever the crates and the
+// player stand and whatever the level is called.
+TEST(LevelIdentity, FollowsALevelAcrossNamesPositionsAndFiles) {
+    const std::string start = "; Első\n#####\n#@$.#\n#####\n";
+    // The rows "#####", "#  .#" and "#####" joined by line feeds, hashed.
+    EXPECT_EQ(hex(identityOf(start)), "64ea1d1225634ba9");
+    struct Case {
+        const char* label;
+        std::string text;
+        bool same;
+    };
+    const Case cases[] = {
+        {"renamed", "; Más név\n#####\n#@$.#\n#####\n", true},
+        {"saved solved", "; Első\n#####\n# @*#\n#####\n", true},
+        {"player on the target", "; Első\n#####\n#$ +#\n#####\n", true},
+        {"in another file, among others", "; A\n###\n#@#\n###\n\n; Első\n#####\n#@$.#\n#####\n", false},
+        {"a wall changed", "; Első\n#####\n#@$.##\n#####\n", false},
+        {"a target moved", "; Első\n#####\n#.$@#\n#####\n", false},
+        {"no target", "; Első\n#####\n#@$ #\n#####\n", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(identityOf(c.text) == identityOf(start), c.same) << c.label;
+    }
+    // The same level second in another file is still the same level.
+    Level* both = levelsFromText(cases[3].text);
+    ASSERT_EQ(countLevels(both), 2);
+    EXPECT_EQ(levelIdentity(both->next), identityOf(start));
+    unloadLevel(both);
+    // Trailing floor counts: the rows are taken at the level's full width.
+    EXPECT_NE(identityOf("#####\n#@$.\n#####\n"), identityOf("####\n#@$.\n####\n"));
+}
+
+TEST_F(ResultsFile, TheFirstWinMakesTheFileAndBetterWinsReplaceTheirKind) {
+    const uint64_t level = 0x0123456789abcdefull;
+    EXPECT_TRUE(readResults(path).empty()) << "no file yet";
+    ASSERT_TRUE(recordWin(path, level, Win{5, 2, "rRlLr"}));
+    std::string first = readFile(path);
+    EXPECT_EQ(first[0], '#') << "the columns explained first";
+    EXPECT_NE(first.find("0123456789abcdef P 5 2 rRlLr\n"), std::string::npos);
+    EXPECT_NE(first.find("0123456789abcdef M 5 2 rRlLr\n"), std::string::npos);
+
+    struct Step {
+        const char* label;
+        Win win;
+        bool written;
+        int pushesMoves, pushesPushes;  // the record by pushes after it
+        int movesMoves, movesPushes;    // the record by moves after it
+    };
+    const Step steps[] = {
+        {"worse both ways", {7, 3, "rRlLrLl"}, false, 5, 2, 5, 2},
+        {"as good", {5, 2, "rRlrL"}, false, 5, 2, 5, 2},
+        {"fewer moves, more pushes", {3, 3, "RRR"}, true, 5, 2, 3, 3},
+        {"fewer pushes, more moves", {9, 1, "rrrrlllLr"}, true, 9, 1, 3, 3},
+        {"same pushes, fewer moves", {6, 1, "rrlLrr"}, true, 6, 1, 3, 3},
+    };
+    for (const Step& step : steps) {
+        std::string before = readFile(path);
+        EXPECT_EQ(recordWin(path, level, step.win), step.written) << step.label;
+        if (!step.written) {
+            EXPECT_EQ(readFile(path), before) << step.label;
+        }
+        Results results = readResults(path);
+        const LevelResults& kept = results[level];
+        EXPECT_EQ(kept.byPushes.moves, step.pushesMoves) << step.label;
+        EXPECT_EQ(kept.byPushes.pushes, step.pushesPushes) << step.label;
+        EXPECT_EQ(kept.byMoves.moves, step.movesMoves) << step.label;
+        EXPECT_EQ(kept.byMoves.pushes, step.movesPushes) << step.label;
+    }
+    EXPECT_EQ(readResults(path)[level].byPushes.solution, "rrlLrr");
+    // One line of each kind, however often they were beaten.
+    std::string text = readFile(path);
+    size_t lines = 0;
+    for (size_t at = text.find("0123456789abcdef "); at != std::string::npos;
+         at = text.find("0123456789abcdef ", at + 1)) {
+        lines++;
+    }
+    EXPECT_EQ(lines, 2u);
+    EXPECT_EQ(folderListing(dir + "/boxtolo"), std::set<std::string>{"eredmenyek.txt"}) << "nothing left beside it";
+}
+
+// Lines the game does not understand are skipped when reading and kept as
+// they are when writing.
+TEST_F(ResultsFile, DamagedAndForeignLinesAreSkippedAndKept) {
+    const std::string good = "00000000000000aa P 2 1 lR";
+    const char* const others[] = {
+        "# a comment of the player's",
+        "00000000000000BB P 2 1 lR",         // upper-case identity
+        "00000000000000bb X 2 1 lR",         // no such kind
+        "00000000000000bb P 3 1 lR",         // moves that do not match
+        "00000000000000bb P 2 2 lR",         // pushes that do not match
+        "00000000000000bb P 2 1 lx",         // not a move
+        "00000000000000bb P 02 1 lR",        // a leading zero
+        "00000000000000bb P 2 1 lR\r",       // a carriage return
+        "00000000000000bb P 0 0 ",           // no moves
+        "0000000000000bb P 2 1 lR",          // fifteen digits
+        "valami egészen más",
+        "",
+    };
+    std::string text = good + "\n";
+    for (const char* other : others) {
+        text += std::string(other) + "\n";
+    }
+    std::string overlong = "00000000000000cc P 2000000 1000000 " + std::string(1000000, 'R') + std::string(1000000, 'l');
+    text += overlong + "\n";
+    ASSERT_EQ(mkdir((dir + "/boxtolo").c_str(), 0755), 0);
+    writeFile(path, text);
+
+    Results results = readResults(path);
+    EXPECT_EQ(results.size(), 1u) << "only the good line is a record";
+    EXPECT_EQ(results[0xaa].byPushes.solution, "lR");
+
+    ASSERT_TRUE(recordWin(path, 0xdd, Win{1, 1, "U"}));
+    std::string written = readFile(path);
+    EXPECT_EQ(written.substr(0, text.size()), text) << "every line before stays as it was, in order";
+    EXPECT_EQ(written.substr(text.size()), "00000000000000dd P 1 1 U\n00000000000000dd M 1 1 U\n");
+}
+
+// A file that cannot be read, or a folder that cannot be made, loses no
+// record and stops nothing: the win is simply not kept.
+TEST_F(ResultsFile, NoFileOrFolderStopsNothing) {
+    writeFile(dir + "/boxtolo", "a file where the folder would be");
+    EXPECT_FALSE(recordWin(path, 1, Win{1, 1, "R"}));
+    EXPECT_TRUE(readResults(path).empty());
+    EXPECT_FALSE(recordWin("", 1, Win{1, 1, "R"}));
+    EXPECT_TRUE(readResults("").empty());
+    removeTree(dir + "/boxtolo");
+    ASSERT_EQ(mkdir((dir + "/boxtolo").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0) << "a folder where the file would be";
+    EXPECT_FALSE(recordWin(path, 1, Win{1, 1, "R"}));
+    EXPECT_TRUE(readResults(path).empty());
+}
+
+// Two games winning at once: each write merges with what the other wrote.
+TEST_F(ResultsFile, TwoGamesWritingAtOnceLoseNothing) {
+    constexpr int winsEach = 60;
+    pid_t children[2];
+    for (int game = 0; game < 2; game++) {
+        children[game] = fork();
+        if (children[game] == 0) {
+            bool all = true;
+            for (int i = 0; i < winsEach; i++) {
+                all = recordWin(path, static_cast<uint64_t>(game * 1000 + i), Win{1, 1, "L"}) && all;
+            }
+            _exit(all ? 0 : 1);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    Results results = readResults(path);
+    EXPECT_EQ(results.size(), static_cast<size_t>(2 * winsEach));
+}
+
+TEST_F(ResultsFile, TheOptimumIsMatchedByIdentity) {
+    std::string solutions = dir + "/palyak.solutions";
+    writeFile(solutions,
+              "# name\tpushes\tpositions searched\tmoves\tidentity\n"
+              "Első\t1\t1\tR\t64ea1d1225634ba9\n"
+              "Régi sor, azonosító nélkül\t4\t9\tRRRR\n"
+              "Hibás\t3\t1\tRRR\tnem-azonosito\n");
+    std::unordered_map<uint64_t, int> optimum = readOptimum(solutions);
+    EXPECT_EQ(optimum.size(), 1u);
+    EXPECT_EQ(optimum[identityOf("; Akármi\n#####\n# @*#\n#####\n")], 1);
+    EXPECT_TRUE(readOptimum(dir + "/nincs").empty());
+}
+
+}  // namespace
