@@ -17,8 +17,10 @@
 #include <cstring>
 #include <string>
 
+#include "choose.h"
 #include "input.h"
 #include "play.h"
+#include "results.h"
 #include "tiles.h"
 #include "window.h"
 
@@ -140,6 +142,73 @@ void BM_Key(benchmark::State& state) {
     }
 }
 
+// A file of 10,000 levels and a records file of 10,000 lines, in a data
+// folder of the benchmark's own under /tmp; made once.
+const char* manyLevelsFile() {
+    static std::string path;
+    if (path.empty()) {
+        std::string dir = "/tmp/boxtolo-bench-" + std::to_string(getpid()) + "-data";
+        setenv("XDG_DATA_HOME", dir.c_str(), 1);
+        path = dir + "/szintek.txt";
+        std::string levels;
+        for (int i = 0; i < 10000; i++) {
+            int width = 6 + i % 13;
+            std::string wall(static_cast<size_t>(width), '#');
+            std::string row = "#@$." + std::string(static_cast<size_t>(width - 5), ' ') + "#";
+            // Each level its own: a pillar moves along a row of its own.
+            std::string pillars = "#" + std::string(static_cast<size_t>(width - 2), ' ') + "#";
+            pillars[1 + static_cast<size_t>(i / 13) % static_cast<size_t>(width - 2)] = '#';
+            levels += "; Szint " + std::to_string(i + 1) + "\n" + wall + "\n" + row + "\n" + pillars + "\n" + wall + "\n\n";
+        }
+        std::string records;
+        for (int i = 0; i < 10000; i++) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%016x P 3 1 lrR\n", i * 7919 + 1);
+            records += line;
+        }
+        std::string folder = dir + "/boxtolo";
+        std::string command = "mkdir -p '" + folder + "'";
+        if (std::system(command.c_str()) != 0) {
+            return nullptr;
+        }
+        FILE* file = std::fopen(path.c_str(), "w");
+        std::fputs(levels.c_str(), file);
+        std::fclose(file);
+        file = std::fopen((folder + "/eredmenyek.txt").c_str(), "w");
+        std::fputs(records.c_str(), file);
+        std::fclose(file);
+    }
+    return path.c_str();
+}
+
+// The level chooser opening on the 10,000 levels: from the call to its first
+// page on the screen.
+void BM_Chooser(benchmark::State& state) {
+    Screen& s = screen();
+    sizeWindow(frameWidth, frameHeight);
+    const char* name = manyLevelsFile();
+    LoadLevelResult loaded = loadLevel(const_cast<char*>(name));
+    for (auto _ : state) {
+        pushQuit();
+        int index = 0;
+        chooseLevel(s.renderer, s.tiles, s.font, s.smallFont, loaded.level, &index);
+    }
+    unloadLevel(loaded.level);
+}
+
+// A win kept among the 10,000 records: read, merged and written whole, with
+// its sync to the disk.
+void BM_RecordWin(benchmark::State& state) {
+    manyLevelsFile();
+    std::string path = resultsPath();
+    int moves = 1000000;
+    for (auto _ : state) {
+        // Each a better win, so that each is written.
+        std::string solution = std::string(static_cast<size_t>(--moves % 50), 'l') + "R";
+        recordWin(path, 42, Win{static_cast<int>(solution.size()), 1, solution});
+    }
+}
+
 // The win message opening over the play screen, which is drawn first,
 // untimed.
 void BM_Dialog(benchmark::State& state) {
@@ -164,6 +233,8 @@ void sizes(benchmark::internal::Benchmark* b) {
     b->Args({1280, 768})->Args({1920, 1080})->Args({3840, 2160});
 }
 
+BENCHMARK(BM_Chooser)->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecordWin)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Key)->Apply(sizes)->UseManualTime()->Iterations(5)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Dialog)->Apply(sizes)->UseManualTime()->Iterations(20)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
 
@@ -175,5 +246,6 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     closeScreen(screen());
     std::remove(fullLevelFile());
-    return 0;
+    std::string data = "rm -rf /tmp/boxtolo-bench-" + std::to_string(getpid()) + "-data";
+    return std::system(data.c_str()) == 0 ? 0 : 1;
 }
