@@ -29,20 +29,29 @@ struct Snapshot {
     TileState* tiles;  // points just past the record
 };
 
-// The steps taken on the current level since it was entered, oldest first:
-// a move is one byte, so the history stays as small as the moves made.
+// The steps taken on the current level since it was entered, oldest first,
+// and those that undo took back, for redo, the last taken back on top: a
+// move is one byte, so the history stays as small as the moves made.
 struct PlayHistory {
     uint8_t* steps;
     int count;
     int capacity;
+    uint8_t* undone;
+    int undoneCount;
+    int undoneCapacity;
     Snapshot* snapshots;  // the latest restart's on top
 };
 
-// A step byte: the direction in the low bits, then what it did.
+// A step byte: the direction in the low bits, then what it did. The steps
+// of one click after its first are chained to it: undo and redo take them
+// together.
 constexpr uint8_t directionBits = 3;
 constexpr uint8_t pushedStep = 4;
 constexpr uint8_t restartStep = 8;
+constexpr uint8_t chainedStep = 16;
 constexpr int firstHistoryCapacity = 64;
+
+constexpr int maxCells = maxLevelWidth * maxLevelHeight;
 
 struct PlayState {
     Level* firstLevel;   // the loaded list, owned
@@ -64,27 +73,40 @@ struct PlayState {
     PlayHistory history;
     int levelNumber;  // of the current level in the file, from 1
     int levelCount;
+    bool shift;         // a Shift key is held: Backspace redoes
+    bool chaining;      // the steps made now are one click's (or one redo's)
+    bool chainStarted;  // and the first of them is made
+    bool redoing;       // the steps made now repeat undone ones
+    bool won;           // the last push left no target open
+    Coordinates selected;    // the crate chosen by a click, x -1 when none
+    bool marked[maxCells];  // where it can be pushed, row by row
 };
 
 const SDL_Color white{255, 255, 255, 0};
 
-// Every dialog swallows the release of a Ctrl key held when it opened, so
-// Ctrl counts as released once a dialog returns, whatever opened it.
+// Every dialog swallows the release of a Ctrl or Shift key held when it
+// opened, so they count as released once a dialog returns, whatever opened
+// it.
+void releaseModifiers(PlayState* state) {
+    state->ctrl = false;
+    state->shift = false;
+}
+
 int showAlert(PlayState* state, const char* message) {
     int answer = alertBox(state->renderer, state->tiles, state->font, message);
-    state->ctrl = false;
+    releaseModifiers(state);
     return answer;
 }
 
 int askQuestion(PlayState* state, const char* question) {
     int answer = dialogBox(state->renderer, state->tiles, state->font, question);
-    state->ctrl = false;
+    releaseModifiers(state);
     return answer;
 }
 
 int askFileName(PlayState* state) {
     int answer = textInput(state->renderer, state->tiles, state->font, "File neve", state->filename, nameBufferSize - 1);
-    state->ctrl = false;
+    releaseModifiers(state);
     return answer;
 }
 
@@ -119,6 +141,7 @@ bool checkFinished(const PlayState* state) {
 
 void clearHistory(PlayHistory* history) {
     std::free(history->steps);
+    std::free(history->undone);
     while (history->snapshots != nullptr) {
         Snapshot* below = history->snapshots->below;
         std::free(history->snapshots);
@@ -127,24 +150,56 @@ void clearHistory(PlayHistory* history) {
     *history = PlayHistory{};
 }
 
+// Adds a byte to a growing array. False when memory ran out.
+bool addByte(uint8_t** bytes, int* count, int* capacity, uint8_t value) {
+    if (*count == *capacity) {
+        int grownCapacity = *capacity == 0 ? firstHistoryCapacity : *capacity * 2;
+        uint8_t* grown = *capacity < INT_MAX / 2 ? static_cast<uint8_t*>(std::malloc(grownCapacity)) : nullptr;
+        if (grown == nullptr) {
+            return false;
+        }
+        if (*count > 0) {
+            std::memcpy(grown, *bytes, static_cast<size_t>(*count));
+        }
+        std::free(*bytes);
+        *bytes = grown;
+        *capacity = grownCapacity;
+    }
+    (*bytes)[(*count)++] = value;
+    return true;
+}
+
 // When memory for the step cannot be had, the older history is dropped
 // rather than left with a gap that would undo the wrong move.
 void recordStep(PlayHistory* history, uint8_t step) {
-    if (history->count == history->capacity) {
-        int capacity = history->capacity == 0 ? firstHistoryCapacity : history->capacity * 2;
-        uint8_t* grown = history->capacity < INT_MAX / 2 ? static_cast<uint8_t*>(std::malloc(capacity)) : nullptr;
-        if (grown == nullptr) {
-            clearHistory(history);
-            return;
-        }
-        if (history->count > 0) {
-            std::memcpy(grown, history->steps, static_cast<size_t>(history->count));
-        }
-        std::free(history->steps);
-        history->steps = grown;
-        history->capacity = capacity;
+    if (!addByte(&history->steps, &history->count, &history->capacity, step)) {
+        clearHistory(history);
     }
-    history->steps[history->count++] = step;
+}
+
+// Adds a step the player made to the history, chained to the one before
+// when it continues a click. A step made anew drops what undo took back.
+void remember(PlayState* state, uint8_t step) {
+    if (state->chaining) {
+        step |= state->chainStarted ? chainedStep : 0;
+        state->chainStarted = true;
+    }
+    if (!state->redoing) {
+        state->history.undoneCount = 0;
+    }
+    recordStep(&state->history, step);
+}
+
+// The steps made from here to endChain are one click's: one undo takes
+// them back.
+void startChain(PlayState* state) {
+    state->chaining = true;
+    state->chainStarted = false;
+    state->won = false;
+}
+
+void endChain(PlayState* state) {
+    state->chaining = false;
 }
 
 // Keeps the position a restart is about to replace. False when there is no
@@ -167,13 +222,9 @@ bool keepForRestart(PlayState* state) {
     return true;
 }
 
-// Takes back the last step on the current level. False when there is none.
-bool undoStep(PlayState* state) {
+// Takes one step back on the working copy.
+void stepBack(PlayState* state, uint8_t step) {
     PlayHistory* history = &state->history;
-    if (history->count == 0) {
-        return false;
-    }
-    uint8_t step = history->steps[--history->count];
     Level* level = state->level;
     if (step & restartStep) {
         Snapshot* kept = history->snapshots;
@@ -183,19 +234,37 @@ bool undoStep(PlayState* state) {
         state->moves = kept->moves;
         state->pushes = kept->pushes;
         std::free(kept);
-    } else {
-        Coordinates d = directionSteps[step & directionBits];
-        Coordinates p = state->player;
-        if (step & pushedStep) {
-            // The crate in front goes back onto the player's cell.
-            TileState far = getTileState(level, p.x + d.x, p.y + d.y);
-            setTileState(level, p.x + d.x, p.y + d.y, far == crateOnTargetS ? targetS : floorTileS);
-            setTileState(level, p.x, p.y, getTileState(level, p.x, p.y) == targetS ? crateOnTargetS : crateS);
-            state->pushes--;
-        }
-        state->player = Coordinates{p.x - d.x, p.y - d.y};
-        state->moves--;
+        return;
     }
+    Coordinates d = directionSteps[step & directionBits];
+    Coordinates p = state->player;
+    if (step & pushedStep) {
+        // The crate in front goes back onto the player's cell.
+        TileState far = getTileState(level, p.x + d.x, p.y + d.y);
+        setTileState(level, p.x + d.x, p.y + d.y, far == crateOnTargetS ? targetS : floorTileS);
+        setTileState(level, p.x, p.y, getTileState(level, p.x, p.y) == targetS ? crateOnTargetS : crateS);
+        state->pushes--;
+    }
+    state->player = Coordinates{p.x - d.x, p.y - d.y};
+    state->moves--;
+}
+
+// Takes back the last step on the current level, or the whole of the last
+// click. False when there is none.
+bool undoStep(PlayState* state) {
+    PlayHistory* history = &state->history;
+    if (history->count == 0) {
+        return false;
+    }
+    uint8_t step = 0;
+    do {
+        step = history->steps[--history->count];
+        stepBack(state, step);
+        // Without memory to keep it, redo stops short of it.
+        if (!addByte(&history->undone, &history->undoneCount, &history->undoneCapacity, step)) {
+            history->undoneCount = 0;
+        }
+    } while (history->count > 0 && (step & chainedStep) != 0);
     // As if the player had walked back there.
     state->edited = true;
     state->unsaved = true;
@@ -330,6 +399,7 @@ void checkWinState(PlayState* state) {
         return;
     }
     state->finished = true;
+    state->won = true;
     writeState(state);
     keepWin(state);
     if (showAlert(state, "Sikeresen tejesítetted a pályát!") == dialogClosed) {
@@ -357,7 +427,7 @@ bool move(PlayState* state, int dir) {
         state->player = n;
         state->moves++;
         state->pushes++;
-        recordStep(&state->history, static_cast<uint8_t>(dir) | pushedStep);
+        remember(state, static_cast<uint8_t>(dir) | pushedStep);
         checkWinState(state);
         return true;
     }
@@ -366,7 +436,7 @@ bool move(PlayState* state, int dir) {
     }
     state->player = n;
     state->moves++;
-    recordStep(&state->history, static_cast<uint8_t>(dir));
+    remember(state, static_cast<uint8_t>(dir));
     return true;
 }
 
@@ -401,6 +471,241 @@ bool processMovement(int dir, PlayState* state) {
     }
 }
 
+// --- walking and pushing by clicks ----------------------------------------
+
+void restartLevel(PlayState* state);
+
+// Cells of the working copy are numbered row by row; a search keeps what it
+// needs for every cell in fixed arrays, so no step of it allocates.
+int cellIndex(const Level* level, Coordinates cell) {
+    return cell.y * level->size.x + cell.x;
+}
+
+Coordinates cellAt(const Level* level, int index) {
+    return Coordinates{index % level->size.x, index / level->size.x};
+}
+
+// Walking distances from `from` to every cell without a push, a crate at
+// `crateAt` (-1: none) and away from `crateFrom` (-1: none): the one crate a
+// push search moves. Unreached cells are -1; `lastStep` is the direction of
+// the last step into each cell.
+void walkDistances(const Level* level, Coordinates from, int crateFrom, int crateAt, int* distance, int* lastStep) {
+    int cells = level->size.x * level->size.y;
+    for (int i = 0; i < cells; i++) {
+        distance[i] = -1;
+    }
+    int queue[maxCells];
+    int head = 0, tail = 0;
+    int start = cellIndex(level, from);
+    distance[start] = 0;
+    queue[tail++] = start;
+    while (head < tail) {
+        int at = queue[head++];
+        Coordinates here = cellAt(level, at);
+        for (int dir = 0; dir < directionCount; dir++) {
+            Coordinates next{here.x + directionSteps[dir].x, here.y + directionSteps[dir].y};
+            if (!inside(level, next.x, next.y)) {
+                continue;
+            }
+            int index = cellIndex(level, next);
+            TileState cell = level->tiles[index];
+            bool free = index == crateFrom ? true : walkable(cell);
+            if (!free || index == crateAt || distance[index] >= 0) {
+                continue;
+            }
+            distance[index] = distance[at] + 1;
+            lastStep[index] = dir;
+            queue[tail++] = index;
+        }
+    }
+}
+
+// A shortest walk from the player to `to` without pushing, as directions
+// into `steps` (room for maxCells). The number of steps, or -1 when the
+// player cannot get there.
+int walkPath(const Level* level, Coordinates from, Coordinates to, int* steps) {
+    if (!inside(level, to.x, to.y)) {
+        return -1;
+    }
+    int distance[maxCells];
+    int lastStep[maxCells];
+    walkDistances(level, from, -1, -1, distance, lastStep);
+    int at = cellIndex(level, to);
+    int count = distance[at];
+    for (int i = count - 1; i >= 0; i--) {
+        steps[i] = lastStep[at];
+        Coordinates back = cellAt(level, at);
+        at = cellIndex(level, Coordinates{back.x - directionSteps[steps[i]].x, back.y - directionSteps[steps[i]].y});
+    }
+    return count;
+}
+
+// Where one crate can be pushed, the others standing where they are: every
+// position of it after some pushes, the player behind it (a state: the
+// crate's cell times four plus the direction of its last push), reached
+// with the fewest pushes and then the fewest moves.
+struct PushSearch {
+    int pushes[maxCells * directionCount];  // -1: not reached
+    int moves[maxCells * directionCount];
+    int previous[maxCells * directionCount];  // the state before, -1 for the first push
+};
+
+void searchPushes(const Level* level, Coordinates player, Coordinates crate, PushSearch* search) {
+    int states = level->size.x * level->size.y * directionCount;
+    for (int i = 0; i < states; i++) {
+        search->pushes[i] = -1;
+    }
+    int crateFrom = cellIndex(level, crate);
+    // Pushes are searched a layer at a time: every state of a layer comes
+    // from the one before with one push more, so its fewest moves are known
+    // once the layer before is done.
+    int layer[maxCells * directionCount];
+    int next[maxCells * directionCount];
+    int layerSize = 0;
+    int distance[maxCells];
+    int lastStep[maxCells];
+    for (int depth = 0;; depth++) {
+        int nextSize = 0;
+        for (int i = (depth == 0 ? -1 : 0); i < layerSize; i++) {
+            int state = i < 0 ? -1 : layer[i];
+            Coordinates at = state < 0 ? crate : cellAt(level, state / directionCount);
+            Coordinates from = state < 0 ? player : Coordinates{at.x - directionSteps[state % directionCount].x,
+                                                                at.y - directionSteps[state % directionCount].y};
+            int movesSoFar = state < 0 ? 0 : search->moves[state];
+            walkDistances(level, from, crateFrom, cellIndex(level, at), distance, lastStep);
+            for (int dir = 0; dir < directionCount; dir++) {
+                Coordinates behind{at.x - directionSteps[dir].x, at.y - directionSteps[dir].y};
+                Coordinates beyond{at.x + directionSteps[dir].x, at.y + directionSteps[dir].y};
+                if (!inside(level, behind.x, behind.y) || !inside(level, beyond.x, beyond.y)) {
+                    continue;
+                }
+                int walk = distance[cellIndex(level, behind)];
+                int target = cellIndex(level, beyond);
+                bool free = target == crateFrom || walkable(level->tiles[target]);
+                if (walk < 0 || !free) {
+                    continue;
+                }
+                int reached = target * directionCount + dir;
+                int cost = movesSoFar + walk + 1;
+                if (search->pushes[reached] < 0) {
+                    search->pushes[reached] = depth + 1;
+                    search->moves[reached] = cost;
+                    search->previous[reached] = state;
+                    next[nextSize++] = reached;
+                } else if (search->pushes[reached] == depth + 1 && cost < search->moves[reached]) {
+                    search->moves[reached] = cost;
+                    search->previous[reached] = state;
+                }
+            }
+        }
+        if (nextSize == 0) {
+            return;
+        }
+        std::memcpy(layer, next, sizeof(int) * static_cast<size_t>(nextSize));
+        layerSize = nextSize;
+    }
+}
+
+// The best state with the crate at `cell`, or -1 when it cannot get there.
+int bestStateAt(const Level* level, const PushSearch& search, Coordinates cell) {
+    int best = -1;
+    for (int dir = 0; dir < directionCount; dir++) {
+        int state = cellIndex(level, cell) * directionCount + dir;
+        if (search.pushes[state] < 0) {
+            continue;
+        }
+        if (best < 0 || search.pushes[state] < search.pushes[best] ||
+            (search.pushes[state] == search.pushes[best] && search.moves[state] < search.moves[best])) {
+            best = state;
+        }
+    }
+    return best;
+}
+
+// Walks to `target` by a shortest way, every step a move of the rules, as
+// one click. False when the player cannot get there.
+bool walkTo(PlayState* state, Coordinates target) {
+    int steps[maxCells];
+    int count = walkPath(state->level, state->player, target, steps);
+    if (count <= 0) {
+        return false;
+    }
+    startChain(state);
+    for (int i = 0; i < count; i++) {
+        processMovement(steps[i], state);
+    }
+    endChain(state);
+    return true;
+}
+
+// Pushes the crate at `crate` to `target` with the fewest pushes and then
+// the fewest moves, as one click; a push that wins ends it.
+void pushTo(PlayState* state, Coordinates crate, Coordinates target) {
+    PushSearch search;
+    searchPushes(state->level, state->player, crate, &search);
+    int pushes[maxCells * directionCount];
+    int count = 0;
+    for (int at = bestStateAt(state->level, search, target); at >= 0; at = search.previous[at]) {
+        pushes[count++] = at % directionCount;
+    }
+    startChain(state);
+    for (int i = count - 1; i >= 0 && !state->won && state->result == -1; i--) {
+        Coordinates step = directionSteps[pushes[i]];
+        int walk[maxCells];
+        int walkSteps = walkPath(state->level, state->player, Coordinates{crate.x - step.x, crate.y - step.y}, walk);
+        for (int j = 0; j < walkSteps; j++) {
+            processMovement(walk[j], state);
+        }
+        processMovement(pushes[i], state);
+        crate = Coordinates{crate.x + step.x, crate.y + step.y};
+    }
+    endChain(state);
+}
+
+// Chooses the crate at `crate` and marks where it can be pushed.
+void selectCrate(PlayState* state, Coordinates crate) {
+    PushSearch search;
+    searchPushes(state->level, state->player, crate, &search);
+    state->selected = crate;
+    for (int i = 0; i < state->level->size.x * state->level->size.y; i++) {
+        state->marked[i] = bestStateAt(state->level, search, cellAt(state->level, i)) >= 0;
+    }
+}
+
+// Forgets the chosen crate; true when there was one.
+bool clearSelection(PlayState* state) {
+    bool had = state->selected.x >= 0;
+    state->selected = Coordinates{-1, -1};
+    return had;
+}
+
+// Does again what the last undo took back: one key move, or one click.
+bool redoStep(PlayState* state) {
+    PlayHistory* history = &state->history;
+    if (history->undoneCount == 0) {
+        return false;
+    }
+    startChain(state);
+    state->redoing = true;
+    bool first = true;
+    while (history->undoneCount > 0 && !state->won && state->result == -1) {
+        uint8_t step = history->undone[history->undoneCount - 1];
+        if (!first && (step & chainedStep) == 0) {
+            break;
+        }
+        history->undoneCount--;
+        first = false;
+        if (step & restartStep) {
+            restartLevel(state);
+        } else if (!processMovement(step & directionBits, state)) {
+            break;
+        }
+    }
+    state->redoing = false;
+    endChain(state);
+    return true;
+}
+
 // --- screen ----------------------------------------------------------------
 
 Tile tileStateToTile(TileState state) {
@@ -419,6 +724,7 @@ enum PlayAction {
     next,
     takeBack,
     pickLevel,
+    doAgain,
 };
 
 // When a button's picture is drawn; its cell acts always.
@@ -443,6 +749,7 @@ const PlayButton playButtons[] = {
     {{0, 11}, left, previous, withPrevious},
     {{19, 11}, right, next, withNext},
     {{0, 3}, undo, takeBack, always},
+    {{0, 4}, redo, doAgain, always},
     {{0, 10}, levelList, pickLevel, always},
 };
 
@@ -478,6 +785,14 @@ void render(PlayState* state) {
         }
     }
     renderTile(renderer, tiles, player, startX + state->player.x, startY + state->player.y);
+    if (state->selected.x >= 0) {
+        for (int i = 0; i < level->size.x * level->size.y; i++) {
+            if (state->marked[i]) {
+                renderTile(renderer, tiles, marker, startX + i % level->size.x, startY + i / level->size.x);
+            }
+        }
+        renderTile(renderer, tiles, selection, startX + state->selected.x, startY + state->selected.y);
+    }
     drawButtons(state, always);
     if (level->prev != nullptr) {
         drawButtons(state, withPrevious);
@@ -532,7 +847,7 @@ void restartLevel(PlayState* state) {
         return;
     }
     if (kept) {
-        recordStep(&state->history, restartStep);
+        remember(state, restartStep);
     }
 }
 
@@ -558,7 +873,7 @@ void switchLevel(PlayState* state, bool forward) {
 void pickFromList(PlayState* state) {
     int index = state->levelNumber - 1;
     int answer = chooseLevel(state->renderer, state->tiles, state->font, state->smallFont, state->firstLevel, &index);
-    state->ctrl = false;
+    releaseModifiers(state);
     if (answer == chooseClosed) {
         state->result = 0;
         return;
@@ -646,17 +961,23 @@ bool act(PlayState* state, PlayAction action) {
         case pickLevel:
             pickFromList(state);
             return true;
+        case doAgain:
+            return redoStep(state);
     }
     return false;
 }
 
-bool handleKeydown(PlayState* state, SDL_Scancode key) {
+bool pressKey(PlayState* state, SDL_Scancode key) {
     switch (key) {
         case SDL_SCANCODE_BACKSPACE:
-            return act(state, takeBack);  // with or without Ctrl
+            return act(state, state->shift ? doAgain : takeBack);  // with or without Ctrl
         case SDL_SCANCODE_LCTRL:
         case SDL_SCANCODE_RCTRL:
             state->ctrl = true;
+            return false;
+        case SDL_SCANCODE_LSHIFT:
+        case SDL_SCANCODE_RSHIFT:
+            state->shift = true;
             return false;
         case SDL_SCANCODE_DOWN:
         case SDL_SCANCODE_S:
@@ -694,20 +1015,54 @@ bool handleKeydown(PlayState* state, SDL_Scancode key) {
     }
 }
 
+// Any key puts down a chosen crate, and then the screen shows it.
+bool handleKeydown(PlayState* state, SDL_Scancode key) {
+    bool putDown = clearSelection(state);
+    return pressKey(state, key) || putDown;
+}
+
 bool handleKeyup(PlayState* state, SDL_Scancode key) {
     if (key == SDL_SCANCODE_LCTRL || key == SDL_SCANCODE_RCTRL) {
         state->ctrl = false;
     }
+    if (key == SDL_SCANCODE_LSHIFT || key == SDL_SCANCODE_RSHIFT) {
+        state->shift = false;
+    }
     return false;
 }
 
+// A click on the level: with a crate chosen, a marked cell has it pushed
+// there and any other cell puts it down; else a crate is chosen, and a floor
+// or target cell the player can reach is walked to.
+bool clickLevel(PlayState* state, Coordinates cell, Coordinates chosen, bool wasMarked) {
+    if (chosen.x >= 0) {
+        if (wasMarked) {
+            pushTo(state, chosen, cell);
+        }
+        return true;
+    }
+    TileState content = getTileState(state->level, cell.x, cell.y);
+    if (content == crateS || content == crateOnTargetS) {
+        selectCrate(state, cell);
+        return true;
+    }
+    return walkable(content) && walkTo(state, cell);
+}
+
 bool handleClick(PlayState* state, int x, int y) {
+    const Level* level = state->level;
+    Coordinates start{(maxLevelWidth - level->size.x) / 2 + 1, (maxLevelHeight - level->size.y) / 2};
+    Coordinates cell{x / tileSize - start.x, y / tileSize - start.y};
+    bool onLevel = x >= 0 && y >= 0 && inside(level, cell.x, cell.y);
+    Coordinates chosen = state->selected;
+    bool wasMarked = onLevel && chosen.x >= 0 && state->marked[cellIndex(level, cell)];
+    bool putDown = clearSelection(state);
     for (const PlayButton& button : playButtons) {
         if (clickTile(button.cell.x, button.cell.y, x, y)) {
-            return act(state, button.action);
+            return act(state, button.action) || putDown;
         }
     }
-    return false;
+    return (onLevel && clickLevel(state, cell, chosen, wasMarked)) || putDown;
 }
 
 bool handleEvent(SDL_Event event, PlayState* state) {
@@ -778,6 +1133,7 @@ int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
     }
     state.ctrl = false;
     state.unsaved = false;
+    state.selected = Coordinates{-1, -1};
 
     render(&state);
     SDL_Event event;

@@ -118,12 +118,12 @@ TEST_F(PlayScreen, DrawsTheLevelCentredWithButtonsAndName) {
     const struct {
         int y;
         Tile picture;
-    } buttons[] = {{0, home},  {1, retry}, {2, save},  {3, undo},
-                   {6, up},    {7, left},  {8, right}, {9, down}, {10, levelList}};
+    } buttons[] = {{0, home}, {1, retry}, {2, save},  {3, undo},  {4, redo},
+                   {6, up},   {7, left},  {8, right}, {9, down}, {10, levelList}};
     for (const auto& button : buttons) {
         EXPECT_TRUE(cellShows(frame, 0, button.y, {greyFloor, button.picture})) << button.y;
     }
-    for (int y : {4, 5}) {
+    for (int y : {5}) {
         EXPECT_TRUE(cellShows(frame, 0, y, {greyFloor}));
     }
     EXPECT_TRUE(cellShows(frame, 0, 11, {greyFloor})) << "no previous level";
