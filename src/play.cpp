@@ -670,6 +670,8 @@ void selectCrate(PlayState* state, Coordinates crate) {
     for (int i = 0; i < state->level->size.x * state->level->size.y; i++) {
         state->marked[i] = bestStateAt(state->level, search, cellAt(state->level, i)) >= 0;
     }
+    // A click on the crate itself puts it down.
+    state->marked[cellIndex(state->level, crate)] = false;
 }
 
 // Forgets the chosen crate; true when there was one.

@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "harness.h"
 #include "input.h"
@@ -444,6 +446,92 @@ TEST_F(PlayScreen, AFailedSaveKeepsTheMovesUnsaved) {
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
     EXPECT_EQ(readFile("szintek.txt"), twoLevels);
+}
+
+// On the first level (7 x 3 from column 7, row 4) the player stands at
+// (8, 5), the crate at (10, 5) and the target at (12, 5).
+TEST_F(PlayScreen, ClicksWalkAndPushAndAreTakenBackAndRedoneWhole) {
+    struct Case {
+        const char* label;
+        std::vector<std::pair<int, int>> clicks;  // cells; (-1, k): key k pressed
+        int playerX;
+        int crateX;
+        bool solved;
+        int alerts;  // win alerts to answer
+    };
+    const int backspace = SDL_SCANCODE_BACKSPACE, shiftBack = -2;
+    const Case cases[] = {
+        {"a walk", {{9, 5}}, 9, 10, false, 0},
+        {"a walk to where it stands", {{8, 5}}, 8, 10, false, 0},
+        {"a walk to a wall or past a crate", {{7, 5}, {11, 5}, {15, 5}}, 8, 10, false, 0},
+        {"a crate chosen, pushed onto the target", {{10, 5}, {12, 5}}, 11, 12, true, 1},
+        {"the push taken back whole, the walk not", {{9, 5}, {10, 5}, {12, 5}, {-1, backspace}}, 9, 10, false, 1},
+        {"and done again by Shift+Backspace", {{9, 5}, {10, 5}, {12, 5}, {-1, backspace}, {-1, shiftBack}}, 11, 12,
+         true, 2},
+        {"both clicks back, one redone by the button",
+         {{9, 5}, {10, 5}, {12, 5}, {-1, backspace}, {-1, backspace}, {0, 4}}, 9, 10, false, 1},
+        {"a new move drops what redo had",
+         {{9, 5}, {-1, backspace}, {-1, SDL_SCANCODE_RIGHT}, {0, 4}, {-1, shiftBack}}, 9, 10, false, 0},
+    };
+    for (const Case& c : cases) {
+        writeFile("szintek.txt", twoLevels);
+        int alerts = c.alerts;
+        for (const auto& [x, y] : c.clicks) {
+            if (x >= 0) {
+                click(x, y);
+            } else if (y == shiftBack) {
+                keyDown(SDL_SCANCODE_RSHIFT);
+                press(SDL_SCANCODE_BACKSPACE);
+                keyUp(SDL_SCANCODE_RSHIFT);
+            } else {
+                press(static_cast<SDL_Scancode>(y));
+            }
+            // A win's alert is answered where it comes.
+            if ((x == 12 || y == shiftBack) && alerts > 0) {
+                press(SDL_SCANCODE_RETURN);
+                alerts--;
+            }
+        }
+        quit();
+        EXPECT_EQ(play(), 0) << c.label;
+        Frame frame = capture();
+        EXPECT_TRUE(cellShows(frame, c.playerX, 5, {brownFloor, player})) << c.label;
+        EXPECT_TRUE(cellShows(frame, c.crateX, 5, {brownFloor, c.crateX == 12 ? crateOnTarget : crate})) << c.label;
+        EXPECT_EQ(cellShows(frame, 2, 2, {greenFloor}), c.solved) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+}
+
+TEST_F(PlayScreen, AChosenCrateShowsWhereItCanGoUntilPutDown) {
+    writeFile("szintek.txt", twoLevels);
+    click(10, 5);
+    quit();
+    EXPECT_EQ(play(), 0);
+    Frame frame = capture();
+    EXPECT_TRUE(cellShows(frame, 10, 5, {brownFloor, crate, selection}));
+    EXPECT_TRUE(cellShows(frame, 11, 5, {brownFloor, marker}));
+    EXPECT_TRUE(cellShows(frame, 12, 5, {brownFloor, target, marker}));
+    EXPECT_TRUE(cellShows(frame, 9, 5, {brownFloor})) << "it cannot be pushed left";
+    // Put down by any key, by the crate or an unmarked cell clicked: no
+    // walk, no push, no marks left.
+    struct Case {
+        const char* label;
+        bool key;
+        int cellX;
+    };
+    const Case cases[] = {{"a key", true, 0}, {"the crate again", false, 10}, {"an unmarked floor cell", false, 9},
+                          {"a wall", false, 7}, {"outside the level", false, 16}};
+    for (const Case& c : cases) {
+        click(10, 5);
+        c.key ? press(SDL_SCANCODE_X) : click(c.cellX, 5);
+        quit();
+        EXPECT_EQ(play(), 0) << c.label;
+        frame = capture();
+        EXPECT_TRUE(cellShows(frame, 8, 5, {brownFloor, player})) << c.label;
+        EXPECT_TRUE(cellShows(frame, 10, 5, {brownFloor, crate})) << c.label;
+        EXPECT_TRUE(cellShows(frame, 11, 5, {brownFloor})) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
 }
 
 }  // namespace
