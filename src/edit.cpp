@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <cstring>
 
 #include "coordinates.h"
@@ -16,23 +17,32 @@
 
 namespace {
 
-// One change since the file was opened or last saved, with only what its
-// undo needs.
-enum EditStepKind { placedCell, addedLevel, deletedLevel, renamedLevel };
+// One change since the file was opened or last saved, with what undo and
+// redo need. A chain of levels (an added or deleted level, or pasted ones)
+// that is out of the list keeps its links as they were and is owned here.
+enum EditStepKind { placedCell, addedLevels, deletedLevel, renamedLevel };
 
 struct EditStep {
     EditStepKind kind;
-    Level* level;        // the level changed; a deleted one is owned here, links as they were
+    Level* level;        // the level changed, or the first of a chain
+    Level* last;         // the last of the chain
     Level* before;       // added: the level that was current, to go back to
     Coordinates cursor;  // where the cursor was: a placed cell's own position
     TileState oldCell;   // placed: what the cell held
-    char* oldName;       // renamed: the name it had, owned here
+    TileState newCell;   // and what it got
+    char* otherName;     // renamed: the name the level does not have now, owned here
+    bool chained;        // a later cell of one stroke: undone and redone with the one before
 };
 
+// The changes made, oldest first, and those undo took back, for redo, the
+// last taken back on top.
 struct EditHistory {
     EditStep* steps;
     int count;
     int capacity;
+    EditStep* undone;
+    int undoneCount;
+    int undoneCapacity;
 };
 
 constexpr int firstHistoryCapacity = 32;
@@ -51,6 +61,9 @@ struct EditState {
     TTF_Font* font;
     TTF_Font* smallFont;  // the level number's size of the same font
     EditHistory history;
+    bool shift;             // a Shift key is held: Backspace redoes
+    bool stroke;            // a mouse button went down on the level and is held
+    Coordinates strokeCell;  // the cell it last placed in
 };
 
 constexpr int paletteSize = 7;
@@ -85,116 +98,205 @@ Coordinates levelOrigin(const Level* level) {
     return Coordinates{(maxLevelWidth - level->size.x) / 2 + 1, (maxLevelHeight - level->size.y) / 2};
 }
 
-// Every dialog swallows the release of a Ctrl key held when it opened, so
-// Ctrl counts as released once a dialog returns, whatever opened it.
+// Every dialog swallows the release of a Ctrl or Shift key, or of a mouse
+// button, held when it opened, so they count as released once a dialog
+// returns, whatever opened it.
+void releaseHeld(EditState* state) {
+    state->ctrl = false;
+    state->shift = false;
+    state->stroke = false;
+}
+
 int showAlert(EditState* state, const char* message) {
     int answer = alertBox(state->renderer, state->tiles, state->font, message);
-    state->ctrl = false;
+    releaseHeld(state);
     return answer;
 }
 
 int askQuestion(EditState* state, const char* question) {
     int answer = dialogBox(state->renderer, state->tiles, state->font, question);
-    state->ctrl = false;
+    releaseHeld(state);
     return answer;
 }
 
 int askText(EditState* state, const char* prompt, char* text) {
     int answer = textInput(state->renderer, state->tiles, state->font, prompt, text, nameBufferSize - 1);
-    state->ctrl = false;
+    releaseHeld(state);
     return answer;
 }
 
 // --- undo ------------------------------------------------------------------
 
-// Releases one level whose links may point anywhere.
-void releaseLevel(Level* level) {
-    level->next = nullptr;
-    unloadLevel(level);
+// Releases a chain of levels out of the list, whose outer links may point
+// anywhere.
+void releaseChain(Level* first, Level* last) {
+    last->next = nullptr;
+    unloadLevel(first);
+}
+
+// Takes the chain from `first` to `last` out of the list; the chain keeps
+// its links to its neighbours, to be put back by linkChain.
+void unlinkChain(EditState* state, Level* first, Level* last) {
+    if (first->prev != nullptr) {
+        first->prev->next = last->next;
+    } else {
+        state->firstLevel = last->next;
+    }
+    if (last->next != nullptr) {
+        last->next->prev = first->prev;
+    }
+}
+
+// Puts a chain back between the neighbours it had: every change made after
+// it was taken out has been taken back.
+void linkChain(EditState* state, Level* first, Level* last) {
+    if (first->prev != nullptr) {
+        first->prev->next = first;
+    } else {
+        state->firstLevel = first;
+    }
+    if (last->next != nullptr) {
+        last->next->prev = last;
+    }
+}
+
+// Releases what a step owns: a chain out of the list (deleted, when done;
+// added, when undone) and a name not in use.
+void releaseStep(const EditStep& step, bool done) {
+    if ((step.kind == deletedLevel && done) || (step.kind == addedLevels && !done)) {
+        releaseChain(step.level, step.last);
+    } else if (step.kind == renamedLevel) {
+        std::free(step.otherName);
+    }
+}
+
+void dropUndone(EditHistory* history) {
+    for (int i = 0; i < history->undoneCount; i++) {
+        releaseStep(history->undone[i], false);
+    }
+    history->undoneCount = 0;
 }
 
 void dropHistory(EditHistory* history) {
     for (int i = 0; i < history->count; i++) {
-        EditStep& step = history->steps[i];
-        if (step.kind == deletedLevel) {
-            releaseLevel(step.level);
-        } else if (step.kind == renamedLevel) {
-            std::free(step.oldName);
-        }
+        releaseStep(history->steps[i], true);
     }
+    dropUndone(history);
     std::free(history->steps);
+    std::free(history->undone);
     *history = EditHistory{};
 }
 
-// False when memory for the step cannot be had: the older history is then
-// dropped, and the caller releases what the step would have kept.
-bool recordEdit(EditState* state, const EditStep& step) {
-    EditHistory* history = &state->history;
-    if (history->count == history->capacity) {
-        int capacity = history->capacity == 0 ? firstHistoryCapacity : history->capacity * 2;
-        EditStep* grown = history->capacity < INT_MAX / 2
-                              ? static_cast<EditStep*>(std::malloc(sizeof(EditStep) * static_cast<size_t>(capacity)))
+// Adds a step to a growing stack. False when memory ran out.
+bool pushStep(EditStep** steps, int* count, int* capacity, const EditStep& step) {
+    if (*count == *capacity) {
+        int grownCapacity = *capacity == 0 ? firstHistoryCapacity : *capacity * 2;
+        EditStep* grown = *capacity < INT_MAX / 2
+                              ? static_cast<EditStep*>(std::malloc(sizeof(EditStep) * static_cast<size_t>(grownCapacity)))
                               : nullptr;
         if (grown == nullptr) {
-            dropHistory(history);
             return false;
         }
-        if (history->count > 0) {
-            std::memcpy(grown, history->steps, sizeof(EditStep) * static_cast<size_t>(history->count));
+        if (*count > 0) {
+            std::memcpy(grown, *steps, sizeof(EditStep) * static_cast<size_t>(*count));
         }
-        std::free(history->steps);
-        history->steps = grown;
-        history->capacity = capacity;
+        std::free(*steps);
+        *steps = grown;
+        *capacity = grownCapacity;
     }
-    history->steps[history->count++] = step;
+    (*steps)[(*count)++] = step;
     return true;
 }
 
-// Takes back the last change and shows where it happened. False when there
-// is none.
-bool undoEdit(EditState* state) {
+// Records a change made anew, which drops what undo took back. False when
+// memory for the step cannot be had: the older history is then dropped,
+// and the caller releases what the step would have kept.
+bool recordEdit(EditState* state, const EditStep& step) {
     EditHistory* history = &state->history;
-    if (history->count == 0) {
+    dropUndone(history);
+    if (!pushStep(&history->steps, &history->count, &history->capacity, step)) {
+        dropHistory(history);
         return false;
     }
-    EditStep step = history->steps[--history->count];
+    return true;
+}
+
+// Applies a step backwards (undo) or forwards (redo) and returns the level
+// to show.
+Level* applyStep(EditState* state, EditStep& step, bool forwards) {
     Level* level = step.level;
     switch (step.kind) {
         case placedCell:
-            setTileState(level, step.cursor.x, step.cursor.y, step.oldCell);
-            break;
-        case addedLevel:
-            if (level->prev != nullptr) {
-                level->prev->next = level->next;
-            } else {
-                state->firstLevel = level->next;
+            setTileState(level, step.cursor.x, step.cursor.y, forwards ? step.newCell : step.oldCell);
+            return level;
+        case addedLevels:
+            if (forwards) {
+                linkChain(state, step.level, step.last);
+                return level;
             }
-            if (level->next != nullptr) {
-                level->next->prev = level->prev;
-            }
-            releaseLevel(level);
-            level = step.before;
-            break;
+            unlinkChain(state, step.level, step.last);
+            return step.before;
         case deletedLevel:
-            // Its neighbours are those it had: every later change is undone.
-            if (level->prev != nullptr) {
-                level->prev->next = level;
-            } else {
-                state->firstLevel = level;
+            if (forwards) {
+                unlinkChain(state, level, level);
+                return level->next != nullptr ? level->next : level->prev;
             }
-            if (level->next != nullptr) {
-                level->next->prev = level;
-            }
-            break;
-        case renamedLevel:
-            std::free(level->name);
-            level->name = step.oldName;
-            break;
+            linkChain(state, level, level);
+            return level;
+        case renamedLevel: {
+            char* shown = level->name;
+            level->name = step.otherName;
+            step.otherName = shown;
+            return level;
+        }
     }
-    state->level = level;
-    state->edit = level != nullptr ? step.cursor : Coordinates{0, 0};
+    return level;
+}
+
+// Moves the last change (or the last stroke, whole) from one stack to the
+// other, applying it, and shows where it happened. False when there is none.
+bool moveSteps(EditState* state, bool forwards) {
+    EditHistory* history = &state->history;
+    EditStep** from = forwards ? &history->undone : &history->steps;
+    int* fromCount = forwards ? &history->undoneCount : &history->count;
+    if (*fromCount == 0) {
+        return false;
+    }
+    bool first = true;
+    while (*fromCount > 0) {
+        EditStep step = (*from)[*fromCount - 1];
+        // Undo takes a stroke from its last cell back to its first, redo
+        // from its first on.
+        if (forwards && !first && !step.chained) {
+            break;
+        }
+        (*fromCount)--;
+        first = false;
+        Level* shown = applyStep(state, step, forwards);
+        state->level = shown;
+        // Undo shows the cursor where it was; redo where the change put it.
+        bool cursorKept = !forwards || step.kind == placedCell || step.kind == renamedLevel;
+        state->edit = shown != nullptr && cursorKept ? step.cursor : Coordinates{0, 0};
+        bool kept = forwards ? pushStep(&history->steps, &history->count, &history->capacity, step)
+                             : pushStep(&history->undone, &history->undoneCount, &history->undoneCapacity, step);
+        if (!kept) {
+            // Without memory to keep it the step is final.
+            releaseStep(step, forwards);
+        }
+        if (!forwards && !step.chained) {
+            break;
+        }
+    }
     state->unsaved = true;
     return true;
+}
+
+bool undoEdit(EditState* state) {
+    return moveSteps(state, false);
+}
+
+bool redoEdit(EditState* state) {
+    return moveSteps(state, true);
 }
 
 // --- level operations ------------------------------------------------------
@@ -277,31 +379,31 @@ int createLevel(EditState* state, Level** level) {
     return dialogOk;
 }
 
-// Puts a new level before (dir false) or after the current one and makes it
-// current.
-void linkLevel(EditState* state, Level* created, bool dir) {
-    EditStep step{addedLevel, created, state->level, state->edit, invalidS, nullptr};
+// Puts a chain of new levels, from `first` to `last`, before (dir false) or
+// after the current level, and makes the first current: one step of undo.
+void insertLevels(EditState* state, Level* first, Level* last, bool dir) {
+    EditStep step{addedLevels, first, last, state->level, state->edit, invalidS, invalidS, nullptr, false};
     Level* current = state->level;
     if (current == nullptr) {
-        state->firstLevel = created;
+        state->firstLevel = first;
     } else if (dir) {
-        created->prev = current;
-        created->next = current->next;
+        first->prev = current;
+        last->next = current->next;
         if (current->next != nullptr) {
-            current->next->prev = created;
+            current->next->prev = last;
         }
-        current->next = created;
+        current->next = first;
     } else {
-        created->next = current;
-        created->prev = current->prev;
+        last->next = current;
+        first->prev = current->prev;
         if (current->prev != nullptr) {
-            current->prev->next = created;
+            current->prev->next = first;
         } else {
-            state->firstLevel = created;
+            state->firstLevel = first;
         }
-        current->prev = created;
+        current->prev = last;
     }
-    state->level = created;
+    state->level = first;
     state->unsaved = true;
     state->edit = Coordinates{0, 0};
     recordEdit(state, step);
@@ -311,31 +413,24 @@ void linkLevel(EditState* state, Level* created, bool dir) {
 // links as they were, for undo.
 void removeCurrent(EditState* state) {
     Level* current = state->level;
-    EditStep step{deletedLevel, current, nullptr, state->edit, invalidS, nullptr};
+    EditStep step{deletedLevel, current, current, nullptr, state->edit, invalidS, invalidS, nullptr, false};
     state->unsaved = true;
     state->edit = Coordinates{0, 0};
-    if (current->prev != nullptr) {
-        current->prev->next = current->next;
-    } else {
-        state->firstLevel = current->next;
-    }
-    if (current->next != nullptr) {
-        current->next->prev = current->prev;
-    }
+    unlinkChain(state, current, current);
     state->level = current->next != nullptr ? current->next : current->prev;
     if (!recordEdit(state, step)) {
-        releaseLevel(current);
+        releaseChain(current, current);
     }
 }
 
 // Gives the current level the heap string `name`.
 void setName(EditState* state, char* name) {
     Level* current = state->level;
-    EditStep step{renamedLevel, current, nullptr, state->edit, invalidS, current->name};
+    EditStep step{renamedLevel, current, current, nullptr, state->edit, invalidS, invalidS, current->name, false};
     current->name = name;
     state->unsaved = true;
     if (!recordEdit(state, step)) {
-        std::free(step.oldName);
+        std::free(step.otherName);
     }
 }
 
@@ -355,7 +450,7 @@ void addLevel(EditState* state, bool dir) {
         }
         return;
     }
-    linkLevel(state, created, dir);
+    insertLevels(state, created, created, dir);
 }
 
 void deleteCurrent(EditState* state) {
@@ -460,25 +555,79 @@ bool moveSelection(int dir, EditState* state) {
 }
 
 // Overwrites the cursor cell even with the same content: that still counts
-// as a change.
-void modifyTile(EditState* state) {
+// as a change. A later cell of a stroke is chained to the one before.
+void placeAtCursor(EditState* state, bool chained) {
     Level* level = state->level;
     if (level == nullptr || state->edit.x < 0 || state->edit.y < 0 || state->edit.x >= level->size.x ||
         state->edit.y >= level->size.y) {
         return;
     }
     state->unsaved = true;
-    EditStep step{placedCell, level, nullptr, state->edit, level->tiles[state->edit.x + state->edit.y * level->size.x],
-                  nullptr};
-    setTileState(level, state->edit.x, state->edit.y, static_cast<TileState>(state->selection + 1));
+    TileState placed = static_cast<TileState>(state->selection + 1);
+    EditStep step{placedCell, level,   level,  nullptr, state->edit, level->tiles[state->edit.x + state->edit.y * level->size.x],
+                  placed,     nullptr, chained};
+    setTileState(level, state->edit.x, state->edit.y, placed);
     recordEdit(state, step);
 }
 
+void modifyTile(EditState* state) {
+    placeAtCursor(state, false);
+}
+
+// Another level drops what undo took back, as on the play screen.
 void switchLevel(EditState* state, Level* level) {
     if (level != nullptr) {
         state->level = level;
         state->edit = Coordinates{0, 0};
+        dropUndone(&state->history);
     }
+}
+
+// Puts the current level on the clipboard as a level file holds it.
+void copyLevel(EditState* state) {
+    if (state->level != nullptr) {
+        try {
+            SDL_SetClipboardText(levelText(state->level).c_str());
+        } catch (const std::bad_alloc&) {
+        }
+    }
+}
+
+// Inserts every level on the clipboard after the current one, read by the
+// level file's rules, as one step of undo.
+void pasteLevels(EditState* state) {
+    char* text = SDL_GetClipboardText();
+    LoadLevelResult read = text != nullptr ? loadLevelText(text, std::strlen(text)) : LoadLevelResult{loadOk, nullptr};
+    SDL_free(text);
+    const char* message = nullptr;
+    if (read.result == loadNoMemory) {
+        message = "Memóriafoglalási hiba";
+    } else if (read.result == loadBadCharacter) {
+        message = "A fájl hibás karaktereket tartalmaz";
+    } else if (read.result == loadTooLarge) {
+        int answer = askQuestion(state, "Néhány szint túl nagy. Biztosan megnyitod?");
+        if (answer != dialogOk) {
+            unloadLevel(read.level);
+            if (answer == dialogClosed) {
+                state->result = 0;
+            }
+            return;
+        }
+    }
+    if (message == nullptr && read.level == nullptr) {
+        message = "A vágólapon nincs pálya";
+    }
+    if (message != nullptr) {
+        if (showAlert(state, message) == dialogClosed) {
+            state->result = 0;
+        }
+        return;
+    }
+    Level* last = read.level;
+    while (last->next != nullptr) {
+        last = last->next;
+    }
+    insertLevels(state, read.level, last, true);
 }
 
 void nextLevel(EditState* state) {
@@ -623,18 +772,31 @@ void render(EditState* state) {
 
 bool handleKeydown(EditState* state, SDL_Scancode key) {
     if (key == SDL_SCANCODE_BACKSPACE) {
-        return act(state, takeBack);  // with or without Ctrl
+        return state->shift ? redoEdit(state) : act(state, takeBack);  // with or without Ctrl
     }
     if (key == SDL_SCANCODE_LCTRL || key == SDL_SCANCODE_RCTRL) {
         state->ctrl = true;
         return false;
     }
-    if (state->ctrl) {
-        if (key == SDL_SCANCODE_S || key == SDL_SCANCODE_DOWN) {
-            saveState(state);
-            return true;
-        }
+    if (key == SDL_SCANCODE_LSHIFT || key == SDL_SCANCODE_RSHIFT) {
+        state->shift = true;
         return false;
+    }
+    if (state->ctrl) {
+        switch (key) {
+            case SDL_SCANCODE_S:
+            case SDL_SCANCODE_DOWN:
+                saveState(state);
+                return true;
+            case SDL_SCANCODE_C:
+                copyLevel(state);
+                return false;
+            case SDL_SCANCODE_V:
+                pasteLevels(state);
+                return true;
+            default:
+                return false;
+        }
     }
     if (key >= SDL_SCANCODE_1 && key < SDL_SCANCODE_1 + paletteSize) {
         state->selection = key - SDL_SCANCODE_1;
@@ -678,10 +840,59 @@ bool handleKeyup(EditState* state, SDL_Scancode key) {
     if (key == SDL_SCANCODE_LCTRL || key == SDL_SCANCODE_RCTRL) {
         state->ctrl = false;
     }
+    if (key == SDL_SCANCODE_LSHIFT || key == SDL_SCANCODE_RSHIFT) {
+        state->shift = false;
+    }
     return false;
 }
 
+// The cell i steps of `steps` along the line from `from` to `to` (one axis),
+// rounded to the nearest.
+int between(int from, int to, int i, int steps) {
+    int scaled = (to - from) * i * 2;
+    return from + (scaled >= 0 ? (scaled + steps) / (2 * steps) : -((-scaled + steps) / (2 * steps)));
+}
+
+// The level cell at frame pixel (x, y), or false when there is none.
+bool levelCellAt(const EditState* state, int x, int y, Coordinates* cell) {
+    const Level* level = state->level;
+    if (level == nullptr) {
+        return false;
+    }
+    Coordinates start = levelOrigin(level);
+    if (!clickTiles(start.x, start.y, start.x + level->size.x - 1, start.y + level->size.y - 1, x, y)) {
+        return false;
+    }
+    *cell = Coordinates{x / tileSize - start.x, y / tileSize - start.y};
+    return true;
+}
+
+// A held button moved over the level places in every cell passed, as a
+// click would, cells skipped by a quick move included; the whole stroke is
+// one step of undo.
+bool handleMotion(EditState* state, int x, int y, Uint32 buttons) {
+    Coordinates cell;
+    if (!state->stroke || buttons == 0) {
+        state->stroke = false;
+        return false;
+    }
+    if (!levelCellAt(state, x, y, &cell) ||
+        (cell.x == state->strokeCell.x && cell.y == state->strokeCell.y)) {
+        return false;
+    }
+    Coordinates from = state->strokeCell;
+    int steps = std::abs(cell.x - from.x) > std::abs(cell.y - from.y) ? std::abs(cell.x - from.x)
+                                                                       : std::abs(cell.y - from.y);
+    for (int i = 1; i <= steps; i++) {
+        state->edit = Coordinates{between(from.x, cell.x, i, steps), between(from.y, cell.y, i, steps)};
+        placeAtCursor(state, true);
+    }
+    state->strokeCell = cell;
+    return true;
+}
+
 bool handleClick(EditState* state, int x, int y) {
+    state->stroke = false;
     for (const EditButton& button : editButtons) {
         if (clickTile(button.cell.x, button.cell.y, x, y)) {
             return act(state, button.action);
@@ -697,10 +908,13 @@ bool handleClick(EditState* state, int x, int y) {
             return true;
         }
     }
-    Coordinates start = levelOrigin(level);
-    if (clickTiles(start.x, start.y, start.x + level->size.x - 1, start.y + level->size.y - 1, x, y)) {
-        state->edit = Coordinates{x / tileSize - start.x, y / tileSize - start.y};
+    Coordinates cell;
+    if (levelCellAt(state, x, y, &cell)) {
+        state->edit = cell;
         modifyTile(state);
+        // Held and moved, the button paints on.
+        state->stroke = true;
+        state->strokeCell = cell;
         return true;
     }
     if (clickTiles(renameLeft, nameCell.y, renameRight, nameCell.y, x, y)) {
@@ -721,6 +935,11 @@ bool handleEvent(SDL_Event event, EditState* state) {
             return handleKeyup(state, event.key.keysym.scancode);
         case SDL_MOUSEBUTTONDOWN:
             return handleClick(state, event.button.x, event.button.y);
+        case SDL_MOUSEBUTTONUP:
+            state->stroke = false;
+            return false;
+        case SDL_MOUSEMOTION:
+            return handleMotion(state, event.motion.x, event.motion.y, event.motion.state);
         default:
             return false;
     }
@@ -758,8 +977,8 @@ int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
         default:
             break;
     }
-    EditState state{loaded.level, loaded.level, {0, 0}, 0,    -1,        false, false, filename,
-                    renderer,     tiles,        font,   smallFont, {}};
+    EditState state{loaded.level, loaded.level, {0, 0}, 0,  -1,    false, false, filename, renderer,
+                    tiles,        font,         smallFont, {}, false, false, {0, 0}};
     render(&state);
     SDL_Event event;
     while (waitEvent(renderer, &event) != 0) {

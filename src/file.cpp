@@ -280,6 +280,28 @@ char* reserve(Writer* writer, size_t count) {
     return count <= sizeof writer->buffer ? writer->buffer + writer->used : nullptr;
 }
 
+// The bytes of one level as a file holds it: "; name" and its rows at full
+// width, each line ended.
+size_t levelBytes(const Level* level) {
+    return 3 + std::strlen(level->name) + static_cast<size_t>(level->size.y) * (static_cast<size_t>(level->size.x) + 1);
+}
+
+void formatLevel(const Level* level, char* out) {
+    size_t nameLength = std::strlen(level->name);
+    *out++ = ';';
+    *out++ = ' ';
+    std::memcpy(out, level->name, nameLength);
+    out += nameLength;
+    *out++ = '\n';
+    const TileState* cells = level->tiles;
+    for (int y = 0; y < level->size.y; y++) {
+        for (int x = 0; x < level->size.x; x++) {
+            *out++ = tileToChar(*cells++);
+        }
+        *out++ = '\n';
+    }
+}
+
 // Every level as "; name", its rows at full width and an empty line.
 bool writeLevels(int fd, const void* list) {
     Writer writer;
@@ -287,28 +309,14 @@ bool writeLevels(int fd, const void* list) {
     writer.failed = false;
     writer.used = 0;
     for (const Level* level = static_cast<const Level*>(list); level != nullptr; level = level->next) {
-        size_t nameLength = std::strlen(level->name);
-        size_t width = static_cast<size_t>(level->size.x);
-        size_t height = static_cast<size_t>(level->size.y);
-        size_t bytes = 3 + nameLength + height * (width + 1) + 1;
-        char* out = reserve(&writer, bytes);
+        size_t bytes = levelBytes(level);
+        char* out = reserve(&writer, bytes + 1);
         if (out == nullptr) {
             return false;  // no level the game makes comes near this
         }
-        *out++ = ';';
-        *out++ = ' ';
-        std::memcpy(out, level->name, nameLength);
-        out += nameLength;
-        *out++ = '\n';
-        const TileState* cells = level->tiles;
-        for (size_t y = 0; y < height; y++) {
-            for (size_t x = 0; x < width; x++) {
-                *out++ = tileToChar(*cells++);
-            }
-            *out++ = '\n';
-        }
-        *out = '\n';
-        writer.used += bytes;
+        formatLevel(level, out);
+        out[bytes] = '\n';
+        writer.used += bytes + 1;
     }
     flushWriter(&writer);
     return !writer.failed;
@@ -558,6 +566,23 @@ LoadLevelResult loadLevel(char* filename) {
     }
     close(fd);
     return finishReading(&state);
+}
+
+LoadLevelResult loadLevelText(const char* text, size_t length) {
+    LoadState state;
+    startReading(&state);
+    int stop = readBytes(&state, text, length);
+    if (stop != loadOk) {
+        unloadLevel(state.first);
+        return LoadLevelResult{stop, nullptr};
+    }
+    return finishReading(&state);
+}
+
+std::string levelText(const Level* level) {
+    std::string text(levelBytes(level), '\0');
+    formatLevel(level, &text[0]);
+    return text;
 }
 
 bool saveLevel(Level* level, char* filename) {

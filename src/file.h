@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "coordinates.h"
 
@@ -55,6 +56,13 @@ Level* newLevel(Coordinates size, const char* name, size_t nameLength);
 LoadLevelResult loadLevel(char* filename);
 bool saveLevel(Level* level, char* filename);
 void unloadLevel(Level* level);
+
+// Reads levels from `length` bytes of text in memory by the same rules, with
+// the same result codes, as loadLevel reads a file.
+LoadLevelResult loadLevelText(const char* text, size_t length);
+// One level as saveLevel writes it, without the empty line after it: its
+// name line and its rows.
+std::string levelText(const Level* level);
 
 // Writes a whole file's content into the open file `fd`; false on failure.
 using FileWriter = bool (*)(int fd, const void* what);

@@ -61,7 +61,8 @@ class EditorLists : public ScreenTest {
   protected:
     void SetUp() override {
         ScreenTest::SetUp();
-        state = EditState{nullptr, nullptr, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font, smallFont, {}};
+        state = EditState{nullptr,   nullptr, {0, 0}, 0,     -1,    false,  false, filename, renderer,
+                          tiles,     font,    smallFont, {}, false, false, {0, 0}};
     }
     void TearDown() override {
         dropHistory(&state.history);

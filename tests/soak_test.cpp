@@ -199,7 +199,7 @@ TEST_F(Soak, Editor) {
             loaded.level = nullptr;
         }
         EditState state{loaded.level, loaded.level, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font,
-                        smallFont,    {}};
+                        smallFont,    {},         false, false, {0, 0}};
         render(&state);
         SDL_Event event;
         while (state.result == -1 && waitEvent(renderer, &event) != 0) {
