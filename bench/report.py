@@ -42,6 +42,7 @@ def main():
     x11, _, _ = medians(os.path.join(out, "screens-x11.json"))
     x11.update(medians(os.path.join(out, "screens-x11-4k.json"))[0])
     store, store_entries, _ = medians(os.path.join(out, "store.json"))
+    click, _, _ = medians(os.path.join(out, "click.json"))
     startup = {}
     with open(os.path.join(out, "startup.txt")) as f:
         for line in f:
@@ -69,6 +70,11 @@ def main():
     print("|---|---|---|")
     print("| the level chooser's first page | %s | 50 ms |" % ms(dummy.get("Chooser")))
     print("| a win written among the records, synced to the disk | %s | 10 ms |" % ms(dummy.get("RecordWin")))
+    print()
+    print("| A click's search, 19 × 11 level | measured | goal |")
+    print("|---|---|---|")
+    print("| the shortest walk across it | %s | 1 ms |" % ms(click.get("ClickWalk")))
+    print("| where a crate can go, in a hall of pillars | %s | 1 ms |" % ms(click.get("ClickCrate")))
     print()
     load, bare_read = store["LoadLevels"], store["BareLineLoop"]
     save, bare_write = store["SaveLevels"], store["BareWriteLoop"]

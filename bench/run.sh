@@ -29,5 +29,6 @@ under_xvfb 1920x1080 '/1280/|/1920/' screens-x11.json
 under_xvfb 3840x2160 '/3840/' screens-x11-4k.json
 
 build/bench/boxtolo_store_bench $(json store.json) >/dev/null
+build/bench/boxtolo_click_bench $(json click.json) >/dev/null
 /usr/bin/python3 bench/startup.py "$PWD/build/boxtolo" "$PWD/build" 20 > "$out/startup.txt"
 /usr/bin/python3 bench/report.py "$out"

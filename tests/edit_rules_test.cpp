@@ -276,6 +276,34 @@ TEST_F(EditorLists, UndoTakesBackEachChangeWhereItHappened) {
     EXPECT_FALSE(undoEdit(&state));
     EXPECT_EQ(state.firstLevel, nullptr);
 
+    // Redo does every change again, in order, where it happened; the levels
+    // and names it brings back are the very ones undo took away.
+    const Step redone[] = {
+        {"the first add", {5}, 5, {0, 0}, "Névtelen szint", 0},
+        {"the add before", {3, 5}, 3, {0, 0}, "Névtelen szint", 0},
+        {"the add after", {3, 4, 5}, 4, {0, 0}, "Névtelen szint", ' '},
+        {"the placed crate", {3, 4, 5}, 4, {2, 0}, "Névtelen szint", '$'},
+        {"the rename", {3, 4, 5}, 4, {2, 0}, "uj", '$'},
+        {"the first delete", {4, 5}, 4, {0, 0}, "uj", '$'},
+        {"the last delete", {4}, 4, {0, 0}, "uj", '$'},
+    };
+    for (const Step& step : redone) {
+        ASSERT_TRUE(redoEdit(&state)) << step.label;
+        EXPECT_EQ(widths(), step.widths) << step.label;
+        EXPECT_EQ(state.level == nullptr ? 0 : state.level->size.x, step.current) << step.label;
+        EXPECT_EQ(state.edit.x, step.cursor.x) << step.label;
+        EXPECT_STREQ(state.level->name, step.currentName) << step.label;
+    }
+    EXPECT_FALSE(redoEdit(&state));
+    // Half undone again, then a level switch: redo has nothing left.
+    undoEdit(&state);
+    undoEdit(&state);
+    nextLevel(&state);
+    EXPECT_FALSE(redoEdit(&state));
+    EXPECT_EQ(widths(), (std::vector<int>{3, 4, 5}));
+    while (undoEdit(&state)) {
+    }
+
     // A save starts the history afresh: nothing before it can be taken back.
     add(true, 6);
     state.filename = filename;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "edit.h"
 #include "harness.h"
@@ -524,6 +525,146 @@ TEST_F(EditScreen, ALevelMadeHereIsPlayedAndSolved) {
     quit();
     EXPECT_EQ(playLevel(renderer, tiles, font, smallFont, filename), 0);
     expectShows(won, "solved on the play screen");
+}
+
+// A 7 x 3 level of floor lies from column 7, row 4.
+const char* const floorLevel = "; A\n       \n       \n       \n";
+
+TEST_F(EditScreen, AStrokePaintsEveryCellPassedAsOneUndo) {
+    const std::string painted = "; A\n####   \n   #   \n   #   \n\n";
+    const std::string plain = "; A\n       \n       \n       \n\n";
+    struct Case {
+        const char* label;
+        std::function<void()> after;  // after the stroke, before the save
+        std::string saved;
+    };
+    const Case cases[] = {
+        {"the stroke", [] {}, painted},
+        {"one undo takes all of it back", [&] { press(SDL_SCANCODE_BACKSPACE); }, plain},
+        {"redo paints it again",
+         [&] {
+             press(SDL_SCANCODE_BACKSPACE);
+             keyDown(SDL_SCANCODE_LSHIFT);
+             press(SDL_SCANCODE_BACKSPACE);
+             keyUp(SDL_SCANCODE_LSHIFT);
+         },
+         painted},
+        {"a new change drops the redo",
+         [&] {
+             press(SDL_SCANCODE_BACKSPACE);
+             press(SDL_SCANCODE_7);
+             press(SDL_SCANCODE_RETURN);  // floor onto floor at the cursor, still a change
+             keyDown(SDL_SCANCODE_LSHIFT);
+             press(SDL_SCANCODE_BACKSPACE);
+             keyUp(SDL_SCANCODE_LSHIFT);
+         },
+         plain},
+    };
+    for (const Case& c : cases) {
+        writeFile("uj.txt", floorLevel);
+        press(SDL_SCANCODE_1);             // wall
+        click(7, 4);                       // the stroke starts at (0, 0)
+        moveTo(10, 4, SDL_BUTTON_LMASK);   // a quick move: (1, 0) and (2, 0) too
+        moveTo(10, 6, SDL_BUTTON_LMASK);   // (3, 1) and (3, 2)
+        moveTo(3, 6, SDL_BUTTON_LMASK);    // off the level: nothing
+        letGo(3, 6);
+        moveTo(12, 5, 0);                  // no button held: nothing
+        c.after();
+        saveByKeys();
+        quit();
+        EXPECT_EQ(edit(), 0) << c.label;
+        EXPECT_EQ(readFile("uj.txt"), c.saved) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    // A press outside the level and a move onto it place nothing; nor does
+    // a move with the button held that began on a button.
+    writeFile("uj.txt", floorLevel);
+    press(SDL_SCANCODE_1);
+    click(3, 4);
+    moveTo(8, 4, SDL_BUTTON_LMASK);
+    click(0, 5);  // the palette: crate
+    moveTo(9, 5, SDL_BUTTON_LMASK);
+    press(SDL_SCANCODE_ESCAPE);  // nothing changed: no question
+    EXPECT_EQ(edit(), 1);
+}
+
+TEST_F(EditScreen, LevelsGoToAndComeFromTheClipboard) {
+    writeFile("uj.txt", "; A\n#####\n#@$.#\n#####\n\n; B\n###\n#@#\n");
+    ctrlPress(SDL_SCANCODE_C);
+    keyUp(SDL_SCANCODE_LCTRL);
+    press(SDL_SCANCODE_C);  // without Ctrl: nothing
+    press(SDL_SCANCODE_V);
+    quit();
+    SDL_SetClipboardText("");
+    EXPECT_EQ(edit(), 0);
+    char* copied = SDL_GetClipboardText();
+    EXPECT_STREQ(copied, "; A\n#####\n#@$.#\n#####\n") << "its name line and rows, as a file holds them";
+    SDL_free(copied);
+
+    const std::string two = "; Egy\n#####\n#@$.#\n#####\n\nmegjegyzés\n; Kettő\n####\n#@*#\n####\n";
+    struct Case {
+        const char* label;
+        std::string clipboard;
+        std::vector<SDL_Scancode> after;  // after Ctrl+V, before the save
+        std::string saved;                // empty: a message and the file as it was
+        const char* message;
+    };
+    const std::string a = "; A\n#####\n#@$.#\n#####\n\n";
+    const std::string b = "; B\n###\n#@#\n\n";
+    const std::string pasted = "; Egy\n#####\n#@$.#\n#####\n\n; Kettő\n####\n#@*#\n####\n\n";
+    const Case cases[] = {
+        {"one level, after the current one", "; Új\n###\n#+#\n", {}, a + "; Új\n###\n#+#\n\n" + b, nullptr},
+        {"two levels and a comment", two, {}, a + pasted + b, nullptr},
+        {"taken back in one", two, {SDL_SCANCODE_BACKSPACE}, a + b, nullptr},
+        {"and pasted again by redo", two, {SDL_SCANCODE_BACKSPACE, SDL_SCANCODE_RSHIFT}, a + pasted + b, nullptr},
+        {"no level", "szia, ezt nézd meg", {}, "", "A vágólapon nincs pálya"},
+        {"nothing at all", "", {}, "", "A vágólapon nincs pálya"},
+        {"bad characters", "; Rossz\n#####\n#@$x#\n", {}, "", "A fájl hibás karaktereket tartalmaz"},
+    };
+    for (const Case& c : cases) {
+        writeFile("uj.txt", a + b);
+        SDL_SetClipboardText(c.clipboard.c_str());
+        ctrlPress(SDL_SCANCODE_V);
+        keyUp(SDL_SCANCODE_LCTRL);
+        if (c.message != nullptr) {
+            quit();
+            EXPECT_EQ(edit(), 0) << c.label;
+            expectShows(boxFrame(c.message, false), c.label);
+            EXPECT_EQ(readFile("uj.txt"), a + b) << c.label;
+            continue;
+        }
+        for (SDL_Scancode key : c.after) {
+            if (key == SDL_SCANCODE_RSHIFT) {
+                keyDown(key);
+                press(SDL_SCANCODE_BACKSPACE);
+                keyUp(key);
+            } else {
+                press(key);
+            }
+        }
+        saveByKeys();
+        quit();
+        EXPECT_EQ(edit(), 0) << c.label;
+        EXPECT_EQ(readFile("uj.txt"), c.saved) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+}
+
+TEST_F(EditScreen, APastedLevelTooLargeIsAskedAbout) {
+    const std::string a = "; A\n###\n#@#\n\n";
+    const std::string wide = "; Széles\n" + std::string(20, '#') + "\n\n; Jó\n###\n#+#\n";
+    for (bool ok : {true, false}) {
+        writeFile("uj.txt", a);
+        SDL_SetClipboardText(wide.c_str());
+        ctrlPress(SDL_SCANCODE_V);
+        keyUp(SDL_SCANCODE_LCTRL);
+        press(ok ? SDL_SCANCODE_RETURN : SDL_SCANCODE_ESCAPE);
+        saveByKeys();
+        quit();
+        EXPECT_EQ(edit(), 0);
+        EXPECT_EQ(readFile("uj.txt"), ok ? a + "; Jó\n###\n#+#\n\n" : a) << (ok ? "OK: what fitted" : "Mégse");
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
 }
 
 }  // namespace

@@ -176,6 +176,25 @@ void ScreenTest::click(int cellX, int cellY, Uint8 button) {
     clickPixel(cellX * tileSize + tileSize / 2, cellY * tileSize + tileSize / 2, button);
 }
 
+void ScreenTest::moveTo(int cellX, int cellY, Uint32 buttons) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.state = buttons;
+    event.motion.x = cellX * tileSize + tileSize / 2;
+    event.motion.y = cellY * tileSize + tileSize / 2;
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+}
+
+void ScreenTest::letGo(int cellX, int cellY, Uint8 button) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEBUTTONUP;
+    event.button.button = button;
+    event.button.state = SDL_RELEASED;
+    event.button.x = cellX * tileSize + tileSize / 2;
+    event.button.y = cellY * tileSize + tileSize / 2;
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+}
+
 void ScreenTest::quit() {
     SDL_Event event{};
     event.type = SDL_QUIT;

@@ -43,6 +43,10 @@ class ScreenTest : public ::testing::Test {
     void ctrlPress(SDL_Scancode key);
     void clickPixel(int x, int y, Uint8 button = SDL_BUTTON_LEFT);
     void click(int cellX, int cellY, Uint8 button = SDL_BUTTON_LEFT);
+    // The mouse moved to the middle of a cell with these buttons held
+    // (SDL_BUTTON_LMASK and the like), and a button let go there.
+    void moveTo(int cellX, int cellY, Uint32 buttons);
+    void letGo(int cellX, int cellY, Uint8 button = SDL_BUTTON_LEFT);
     void quit();
     // Types ASCII letters, digits and "x" with the physical keys.
     void typeText(const char* text);

@@ -1,6 +1,6 @@
 // Random input for every screen, dialogs included: key downs and ups over
 // every scancode the game knows and some it does not, presses of every mouse
-// button all over the window, and now and then a closed window, after which
+// button all over the window, moves with a button held or not, and now and then a closed window, after which
 // the screen is entered again. Nothing may crash, hang or leak; the editor's
 // list must stay consistent after every event; every file on disk must load.
 //
@@ -52,6 +52,8 @@ class Soak : public ScreenTest {
         random.seed(seed() + static_cast<unsigned>(::testing::UnitTest::GetInstance()->random_seed()));
         writeFile("szintek.txt", levels);
         writeFile("rossz.txt", "#@$.#\n#x  #\n");
+        // Something for Ctrl+V in the editor to paste.
+        SDL_SetClipboardText(levels);
         std::strcpy(filename, "szintek.txt");
         snapshot = files();
     }
@@ -76,6 +78,19 @@ class Soak : public ScreenTest {
                     key = SDL_SCANCODE_RETURN;
                 }
                 k < 40 ? keyDown(key) : keyUp(key);
+            } else if (k < 72) {
+                // The mouse moved, a button held or not, or let go.
+                SDL_Event event{};
+                event.type = k < 68 ? SDL_MOUSEMOTION : SDL_MOUSEBUTTONUP;
+                event.motion.state = (k & 1) != 0 ? SDL_BUTTON_LMASK : 0;
+                event.motion.x = cellX(random) * 64 + offset(random);
+                event.motion.y = cellY(random) * 64 + offset(random);
+                if (event.type == SDL_MOUSEBUTTONUP) {
+                    event.button.button = static_cast<Uint8>(button(random));
+                    event.button.x = event.motion.x;
+                    event.button.y = event.motion.y;
+                }
+                SDL_PushEvent(&event);
             } else {
                 int x = cellX(random), y = cellY(random);
                 if (x == 10 && y == 6) {
