@@ -326,6 +326,73 @@ bool boardFromLevel(const Level* level, Board* board) {
         }
         b.distance.push_back(dist);
     }
+    // The parts of the floor with a lone crate at each cell.
+    b.region.assign(static_cast<size_t>(b.cells()) * static_cast<size_t>(b.cells()), -1);
+    for (int c = 0; c < b.cells(); c++) {
+        if (b.wall[static_cast<size_t>(c)]) {
+            continue;
+        }
+        int16_t* label = &b.region[static_cast<size_t>(c) * static_cast<size_t>(b.cells())];
+        int16_t parts = 0;
+        for (int start = 0; start < b.cells(); start++) {
+            if (b.wall[static_cast<size_t>(start)] || start == c || label[start] >= 0) {
+                continue;
+            }
+            std::vector<int> todo{start};
+            label[start] = parts;
+            while (!todo.empty()) {
+                int cell = todo.back();
+                todo.pop_back();
+                for (int d = 0; d < 4; d++) {
+                    int next = cell + b.step[d];
+                    if (!b.wall[static_cast<size_t>(next)] && next != c && label[next] < 0) {
+                        label[next] = parts;
+                        todo.push_back(next);
+                    }
+                }
+            }
+            parts++;
+        }
+    }
+    // Lone-crate distances with the player walking, searched backwards from
+    // each target over (crate cell, side of the player): the crate came to p
+    // from p + step[s], pushed by a player at p + 2 step[s], who then stood
+    // on side s of it; before that push he could have stood on any side of
+    // it he could walk to.
+    auto regionOf = [&](int crate, int cell) {
+        return b.region[static_cast<size_t>(crate) * static_cast<size_t>(b.cells()) + static_cast<size_t>(cell)];
+    };
+    for (int t : b.targets) {
+        std::vector<int> dist(static_cast<size_t>(b.cells()) * 4, unreachable);
+        std::queue<int> queue;
+        for (int s = 0; s < 4; s++) {
+            if (!b.wall[static_cast<size_t>(t + b.step[s])]) {
+                dist[static_cast<size_t>(t * 4 + s)] = 0;
+                queue.push(t * 4 + s);
+            }
+        }
+        while (!queue.empty()) {
+            int state = queue.front();
+            queue.pop();
+            int p = state / 4, s = state % 4;
+            int from = p + b.step[s];
+            int pusher = from + b.step[s];
+            if (b.wall[static_cast<size_t>(from)] || b.wall[static_cast<size_t>(pusher)]) {
+                continue;
+            }
+            int part = regionOf(from, pusher);
+            for (int before = 0; before < 4; before++) {
+                int stand = from + b.step[before];
+                size_t earlier = static_cast<size_t>(from * 4 + before);
+                if (!b.wall[static_cast<size_t>(stand)] && regionOf(from, stand) == part &&
+                    dist[earlier] == unreachable) {
+                    dist[earlier] = dist[static_cast<size_t>(state)] + 1;
+                    queue.push(static_cast<int>(earlier));
+                }
+            }
+        }
+        b.sideDistance.push_back(dist);
+    }
     b.dead.assign(static_cast<size_t>(b.cells()), 0);
     for (int cell = 0; cell < b.cells(); cell++) {
         if (b.wall[static_cast<size_t>(cell)]) {
@@ -360,21 +427,53 @@ Cells reach(const Board& board, const Cells& crates, int from) {
     return seen;
 }
 
-int matchingBound(const Board& board, const Cells& crates) {
+namespace {
+
+// The cheapest assignment of the targets to distinct crates by `cost`.
+template <typename Cost>
+int assignTargets(const Board& board, const Cells& crates, Cost cost) {
     std::vector<int> boxes;
     forEachCell(crates, [&](int c) { boxes.push_back(c); });
     int rows = static_cast<int>(board.targets.size());
     if (rows == 0) {
         return 0;
     }
-    std::vector<std::vector<int>> cost(static_cast<size_t>(rows), std::vector<int>(boxes.size()));
+    std::vector<std::vector<int>> costs(static_cast<size_t>(rows), std::vector<int>(boxes.size()));
     for (int t = 0; t < rows; t++) {
         for (size_t i = 0; i < boxes.size(); i++) {
-            cost[static_cast<size_t>(t)][i] = board.distance[static_cast<size_t>(t)][static_cast<size_t>(boxes[i])];
+            costs[static_cast<size_t>(t)][i] = cost(t, boxes[i]);
         }
     }
-    int total = assign(cost, rows, static_cast<int>(boxes.size()));
+    int total = assign(costs, rows, static_cast<int>(boxes.size()));
     return total >= unreachable ? unreachable : total;
+}
+
+}  // namespace
+
+int matchingBound(const Board& board, const Cells& crates, int player) {
+    size_t cells = static_cast<size_t>(board.cells());
+    return assignTargets(board, crates, [&](int t, int box) {
+        if (box == board.targets[static_cast<size_t>(t)]) {
+            return 0;
+        }
+        // From the sides of the crate the player can walk to, the crate
+        // alone on the floor.
+        const int16_t* part = &board.region[static_cast<size_t>(box) * cells];
+        int best = unreachable;
+        for (int s = 0; s < 4; s++) {
+            int side = box + board.step[s];
+            if (part[side] >= 0 && part[side] == part[player]) {
+                best = std::min(best, board.sideDistance[static_cast<size_t>(t)][static_cast<size_t>(box * 4 + s)]);
+            }
+        }
+        return best;
+    });
+}
+
+int freeMatchingBound(const Board& board, const Cells& crates) {
+    return assignTargets(board, crates, [&](int t, int box) {
+        return board.distance[static_cast<size_t>(t)][static_cast<size_t>(box)];
+    });
 }
 
 namespace {
@@ -469,13 +568,13 @@ Solution search(const Board& board, const Cells& start, int startPlayer, Goal go
     nodes.reserve(1 << 12);
     Table table(goal == Goal::targetsCovered ? (1 << 16) : (1 << 10));
     std::priority_queue<Open> open;
-    auto bound = [&](const Cells& crates) {
-        return goal == Goal::targetsCovered ? matchingBound(board, crates) : cratesBound(board, crates);
+    auto bound = [&](const Cells& crates, int player) {
+        return goal == Goal::targetsCovered ? matchingBound(board, crates, player) : cratesBound(board, crates);
     };
     auto done = [&](const Cells& crates) {
         return goal == Goal::targetsCovered ? allOnTargets(board, crates) : allCratesOnTargets(board, crates);
     };
-    int h0 = bound(start);
+    int h0 = bound(start, startPlayer);
     if (h0 >= unreachable) {
         return result;
     }
@@ -518,7 +617,8 @@ Solution search(const Board& board, const Cells& start, int startPlayer, Goal go
                 if (freezeDeadlock(board, next, dest)) {
                     continue;
                 }
-                int h = bound(next);
+                // The player stands where the crate was.
+                int h = bound(next, c);
                 if (h >= unreachable) {
                     continue;
                 }
@@ -580,7 +680,7 @@ Solution solve(const Board& board, long nodeBudget) {
 }
 
 bool replay(const Board& board, const std::string& moves, int* pushes, bool* solved, Cells* used,
-            std::vector<int>* cratePushes) {
+            std::vector<int>* cratePushes, std::vector<int>* pushOrder) {
     Cells crates = board.crates;
     int player = board.player;
     std::vector<int> id(static_cast<size_t>(board.cells()), -1);
@@ -611,6 +711,9 @@ bool replay(const Board& board, const std::string& moves, int* pushes, bool* sol
             crates.set(dest);
             id[static_cast<size_t>(dest)] = id[static_cast<size_t>(next)];
             perCrate[static_cast<size_t>(id[static_cast<size_t>(dest)])]++;
+            if (pushOrder != nullptr) {
+                pushOrder->push_back(id[static_cast<size_t>(dest)]);
+            }
             touched.set(dest);
             pushed++;
         } else if (upper != nullptr) {
@@ -639,7 +742,8 @@ Measures measure(const Board& board, const Level* level, const Solution& solutio
     m.crates = board.crates.count();
     m.pushes = solution.pushes;
     m.moves = static_cast<int>(solution.moves.size());
-    m.bound = matchingBound(board, board.crates);
+    m.bound = matchingBound(board, board.crates, board.player);
+    m.freeBound = freeMatchingBound(board, board.crates);
     m.excess = m.pushes - m.bound;
     m.effort = solution.expanded;
     m.score = difficulty(m.effort, m.excess);
@@ -647,8 +751,12 @@ Measures measure(const Board& board, const Level* level, const Solution& solutio
     std::vector<int> perCrate;
     int pushes = 0;
     bool solved = false;
-    if (replay(board, solution.moves, &pushes, &solved, &used, &perCrate)) {
+    std::vector<int> order;
+    if (replay(board, solution.moves, &pushes, &solved, &used, &perCrate, &order)) {
         m.everyCrateMoves = std::all_of(perCrate.begin(), perCrate.end(), [](int n) { return n > 0; });
+        for (size_t i = 1; i < order.size(); i++) {
+            m.crateChanges += order[i] != order[i - 1];
+        }
     }
     auto floorAt = [&](int x, int y) {  // level coordinates
         if (x < 0 || y < 0 || x >= level->size.x || y >= level->size.y) {
@@ -726,6 +834,7 @@ Measures measure(const Board& board, const Level* level, const Solution& solutio
     }
     m.outside = static_cast<int>(std::count(out.begin(), out.end(), 1));
     m.box = w * h;
+    m.floorPerCrate = m.crates > 0 ? static_cast<double>(m.floorCells) / m.crates : 0;
     return m;
 }
 
@@ -912,7 +1021,7 @@ std::vector<Start> distantStarts(const Board& solved, int width, int depth, int 
                     if (!seen.insert({hashState(b.crates, b.player), b.player}).second) {
                         continue;
                     }
-                    b.bound = matchingBound(solved, b.crates);
+                    b.bound = matchingBound(solved, b.crates, b.player);
                     next.push_back(std::move(b));
                 }
             }

@@ -47,6 +47,13 @@ struct Board {
     // targets[t], the player free to stand wherever a push needs him.
     std::vector<std::vector<int>> distance;
     std::vector<uint8_t> dead;  // no lone crate gets from here to any target
+    // region[c * cells() + p]: which part of the floor p lies in when a lone
+    // crate stands at c and no other (-1 for walls and c itself).
+    std::vector<int16_t> region;
+    // sideDistance[t][c * 4 + s]: pushes that bring a lone crate from c onto
+    // targets[t], the player starting at c + step[s] and walking round it to
+    // every push, as a search moves them.
+    std::vector<std::vector<int>> sideDistance;
 
     int cells() const { return width * height; }
 };
@@ -59,8 +66,12 @@ bool boardFromLevel(const Level* level, Board* board);
 Cells reach(const Board& board, const Cells& crates, int from);
 
 // The cheapest assignment of targets to distinct crates by lone-crate
-// distance: a lower bound of the pushes left. unreachable when none exists.
-int matchingBound(const Board& board, const Cells& crates);
+// distance, the player walking round each crate from where he stands: a
+// lower bound of the pushes left. unreachable when none exists.
+int matchingBound(const Board& board, const Cells& crates, int player);
+// The same with the player free to stand wherever a push needs him: the
+// weaker bound the tools used before.
+int freeMatchingBound(const Board& board, const Cells& crates);
 
 struct Solution {
     bool solved = false;
@@ -79,9 +90,10 @@ Solution solve(const Board& board, long nodeBudget);
 // Replays `moves` on the board: false at the first step that is not legal
 // (a walk into a wall or crate, a push of nothing, a wrong case). On true,
 // `pushes` counts the pushes, `solved` tells whether no target is left open,
-// and `used` marks every cell a crate or the player stood on.
+// and `used` marks every cell a crate or the player stood on; `pushOrder`
+// gets the crate (numbered from 0 in cell order) of every push.
 bool replay(const Board& board, const std::string& moves, int* pushes, bool* solved, Cells* used,
-            std::vector<int>* cratePushes);
+            std::vector<int>* cratePushes, std::vector<int>* pushOrder = nullptr);
 
 // The measures the campaign is chosen by.
 struct Measures {
@@ -90,6 +102,9 @@ struct Measures {
     int moves = 0;
     int bound = 0;   // matching bound of the start: the pushes if crates never hindered each other
     int excess = 0;  // pushes - bound
+    int freeBound = 0;     // the bound with the player standing wherever a push needs him
+    int crateChanges = 0;  // how often the solution turns from one crate to another
+    double floorPerCrate = 0;  // floor cells the player can reach, for each crate
     long effort = 0;
     double score = 0;
     int floorCells = 0;
