@@ -25,6 +25,9 @@ TEST(LevelKit, SolverFindsTheFewestPushes) {
         // Pushed left first, the crate would leave the player no way to the
         // side it must be pushed down from: the walking player sees it.
         {"the player decides", "######\n#@#  #\n# $  #\n#.   #\n######\n", true, 4, 4, 2},
+        // Standing on a target beside both crates, the player is on the
+        // wrong side of each for the pushes a free player would make.
+        {"boxed in beside them", " #####\n #   #\n##$# #\n#+$  #\n##.  #\n #####\n", true, 5, 5, 3},
         {"order matters", "######\n#..$ #\n##$# #\n##  @#\n######\n", true, 3, 3, 3},
         {"side by side", "#######\n#@#   #\n#.    #\n#.$$ ##\n#  ###\n####\n", true, 8, 4, 4},
         {"a crate in a corner", "######\n#$   #\n#  @.#\n######\n", false, 0, 0, 0},
@@ -59,11 +62,14 @@ TEST(LevelKit, MeasuresAndTwins) {
         std::string text;
         bool open3x3;
         int outside;
+        double floorPerCrate;
+        int crateChanges;  // in the solver's solution
     };
     const Case cases[] = {
-        {"a narrow room", "######\n#..$ #\n##$# #\n##  @#\n######\n", false, 2},
-        {"an open hall", "#####\n#@  #\n# $ #\n#  .#\n#####\n", true, 0},
-        {"outside the walls", "  ####\n###  #\n#@$ .#\n######\n", false, 2},
+        // Both crates go in turn: one change.
+        {"a narrow room", "######\n#..$ #\n##$# #\n##  @#\n######\n", false, 2, 4.5, 1},
+        {"an open hall", "#####\n#@  #\n# $ #\n#  .#\n#####\n", true, 0, 9.0, 0},
+        {"outside the walls", "  ####\n###  #\n#@$ .#\n######\n", false, 2, 6.0, 0},
     };
     for (const Case& c : cases) {
         Level* level = levelsFromText(c.text);
@@ -74,6 +80,8 @@ TEST(LevelKit, MeasuresAndTwins) {
         EXPECT_EQ(m.open3x3, c.open3x3) << c.label;
         EXPECT_EQ(m.outside, c.outside) << c.label;
         EXPECT_TRUE(m.everyCrateMoves) << c.label;
+        EXPECT_DOUBLE_EQ(m.floorPerCrate, c.floorPerCrate) << c.label;
+        EXPECT_EQ(m.crateChanges, c.crateChanges) << c.label;
         unloadLevel(level);
     }
     // Turned and mirrored levels are twins; a moved crate is not.
