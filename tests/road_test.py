@@ -50,7 +50,10 @@ def main():
     binary, build_dir, levels, artefacts = sys.argv[1:5]
     with open(levels, encoding="utf-8") as f:
         original = f.read()
-    with XGame(binary, build_dir, files={"palyak.txt": levels}, artefacts=artefacts) as game:
+    # The bundled levels' least pushes lie beside them, as in the build folder.
+    solutions = os.path.splitext(levels)[0] + ".solutions"
+    with XGame(binary, build_dir, files={"palyak.txt": levels, "palyak.solutions": solutions},
+               artefacts=artefacts) as game:
         game.screenshot("menu")
         # 1. The crate onto the target in front of "Játék kezdése".
         game.changed(lambda: game.key("Down", "Down", "Down", "Right", "Up"), "a push in the room")
@@ -79,6 +82,11 @@ def main():
         # 5. The next level by its arrow cell, then away to the menu.
         game.changed(lambda: game.click(19, 11), "the second level")
         expect(not green_at(game, 3, 3), "the second level is unsolved")
+        # The level chooser by its button: the first level solved, on green.
+        game.changed(lambda: game.click(0, 10), "the level chooser")
+        expect(green_at(game, 2, 1), "the solved first level on green")
+        game.screenshot("chooser")
+        game.changed(lambda: game.key("Escape"), "the second level again")
         game.changed(lambda: game.key("Escape"), "the menu")
         # 6. The editor on a new file.
         game.changed(lambda: game.key("Right", "Down", "Down"), "the editor's file prompt")
@@ -112,7 +120,7 @@ def main():
         with open(game.path("sajat"), encoding="utf-8") as f:
             made = f.read()
         expect(made == "; Névtelen szint\n#    \n @$. \n     \n\n", "sajat holds the level made: %r" % made)
-        extra = sorted(set(os.listdir(game.dir)) - {"tiles.png", "font.ttf", "palyak.txt", "sajat"})
+        extra = sorted(set(os.listdir(game.dir)) - {"tiles.png", "font.ttf", "palyak.txt", "palyak.solutions", "sajat"})
         expect(not extra, "no other files: %s" % extra)
     print("1 passed, 0 failed")
 
