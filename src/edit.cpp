@@ -564,8 +564,8 @@ void placeAtCursor(EditState* state, bool chained) {
     }
     state->unsaved = true;
     TileState placed = static_cast<TileState>(state->selection + 1);
-    EditStep step{placedCell, level,   level,  nullptr, state->edit, level->tiles[state->edit.x + state->edit.y * level->size.x],
-                  placed,     nullptr, chained};
+    TileState held = level->tiles[state->edit.x + state->edit.y * level->size.x];
+    EditStep step{placedCell, level, level, nullptr, state->edit, held, placed, nullptr, chained};
     setTileState(level, state->edit.x, state->edit.y, placed);
     recordEdit(state, step);
 }

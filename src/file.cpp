@@ -282,12 +282,11 @@ char* reserve(Writer* writer, size_t count) {
 
 // The bytes of one level as a file holds it: "; name" and its rows at full
 // width, each line ended.
-size_t levelBytes(const Level* level) {
-    return 3 + std::strlen(level->name) + static_cast<size_t>(level->size.y) * (static_cast<size_t>(level->size.x) + 1);
+size_t levelBytes(const Level* level, size_t nameLength) {
+    return 3 + nameLength + static_cast<size_t>(level->size.y) * (static_cast<size_t>(level->size.x) + 1);
 }
 
-void formatLevel(const Level* level, char* out) {
-    size_t nameLength = std::strlen(level->name);
+void formatLevel(const Level* level, size_t nameLength, char* out) {
     *out++ = ';';
     *out++ = ' ';
     std::memcpy(out, level->name, nameLength);
@@ -309,12 +308,13 @@ bool writeLevels(int fd, const void* list) {
     writer.failed = false;
     writer.used = 0;
     for (const Level* level = static_cast<const Level*>(list); level != nullptr; level = level->next) {
-        size_t bytes = levelBytes(level);
+        size_t nameLength = std::strlen(level->name);
+        size_t bytes = levelBytes(level, nameLength);
         char* out = reserve(&writer, bytes + 1);
         if (out == nullptr) {
             return false;  // no level the game makes comes near this
         }
-        formatLevel(level, out);
+        formatLevel(level, nameLength, out);
         out[bytes] = '\n';
         writer.used += bytes + 1;
     }
@@ -580,8 +580,9 @@ LoadLevelResult loadLevelText(const char* text, size_t length) {
 }
 
 std::string levelText(const Level* level) {
-    std::string text(levelBytes(level), '\0');
-    formatLevel(level, &text[0]);
+    size_t nameLength = std::strlen(level->name);
+    std::string text(levelBytes(level, nameLength), '\0');
+    formatLevel(level, nameLength, &text[0]);
     return text;
 }
 
