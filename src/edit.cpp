@@ -597,10 +597,13 @@ void copyLevel(EditState* state) {
 // level file's rules, as one step of undo.
 void pasteLevels(EditState* state) {
     char* text = SDL_GetClipboardText();
-    LoadLevelResult read = text != nullptr ? loadLevelText(text, std::strlen(text)) : LoadLevelResult{loadOk, nullptr};
+    size_t length = text != nullptr ? std::strlen(text) : 0;
+    LoadLevelResult read = length > 0 ? loadLevelText(text, length) : LoadLevelResult{loadOk, nullptr};
     SDL_free(text);
     const char* message = nullptr;
-    if (read.result == loadNoMemory) {
+    if (length == 0 && clipboardUnreadable(state->renderer)) {
+        message = "A vágólap tartalma túl nagy, vagy nem szöveg";
+    } else if (read.result == loadNoMemory) {
         message = "Memóriafoglalási hiba";
     } else if (read.result == loadBadCharacter) {
         message = "A fájl hibás karaktereket tartalmaz";
@@ -771,6 +774,10 @@ void render(EditState* state) {
 }
 
 bool handleKeydown(EditState* state, SDL_Scancode key) {
+    // A key ends a stroke in progress, so that the cells placed after it
+    // never join a step of undo made by the key (an undo, a paste, another
+    // level); the held button paints again only after a new press.
+    state->stroke = false;
     if (key == SDL_SCANCODE_BACKSPACE) {
         return state->shift ? redoEdit(state) : act(state, takeBack);  // with or without Ctrl
     }

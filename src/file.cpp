@@ -384,13 +384,34 @@ bool temporaryName(const char* target, long pid, int attempt, char* temporary) {
     return written >= 0 && written < PATH_MAX;
 }
 
-// The pid in a temporary name the game made for `base`, or 0.
+// The pid in a temporary name the game made for `base` (for any file when
+// `base` is null), or 0.
 long temporaryOwner(const char* entry, const char* base) {
-    size_t baseLength = std::strlen(base);
-    if (entry[0] != '.' || std::strncmp(entry + 1, base, baseLength) != 0 || entry[baseLength + 1] != '.') {
+    if (entry[0] != '.') {
         return 0;
     }
-    const char* p = entry + baseLength + 2;
+    const char* p = nullptr;
+    if (base != nullptr) {
+        size_t baseLength = std::strlen(base);
+        if (std::strncmp(entry + 1, base, baseLength) != 0 || entry[baseLength + 1] != '.') {
+            return 0;
+        }
+        p = entry + baseLength + 2;
+    } else {
+        // ".NAME.PID.N.tmp": the pid follows the third dot from the end.
+        const char* dots[3] = {nullptr, nullptr, nullptr};
+        for (const char* q = entry + 1; *q != '\0'; q++) {
+            if (*q == '.') {
+                dots[0] = dots[1];
+                dots[1] = dots[2];
+                dots[2] = q;
+            }
+        }
+        if (dots[0] == nullptr || dots[0] == entry + 1) {
+            return 0;
+        }
+        p = dots[0] + 1;
+    }
     long pid = 0;
     const char* digits = p;
     for (; *p >= '0' && *p <= '9' && pid < 1000000000L; p++) {
@@ -406,14 +427,10 @@ long temporaryOwner(const char* entry, const char* base) {
     return (p != attempt && std::strcmp(p, ".tmp") == 0) ? pid : 0;
 }
 
-// A save killed between naming its file and renaming it leaves the name
-// behind; the next save of the same file removes it, but only a regular file
-// of this user whose game no longer runs.
-void removeStaleTemporaries(const char* target) {
-    char folder[PATH_MAX];
-    folderOf(target, folder);
-    const char* slash = std::strrchr(target, '/');
-    const char* base = slash != nullptr ? slash + 1 : target;
+// Removes from `folder` the temporary files that saves of `base` (of any
+// file when null) left behind: only regular files of this user whose game
+// no longer runs.
+void removeStale(const char* folder, const char* base) {
     DIR* dir = opendir(folder);
     if (dir == nullptr) {
         return;
@@ -433,6 +450,15 @@ void removeStaleTemporaries(const char* target) {
         }
     }
     closedir(dir);
+}
+
+// A save killed between naming its file and renaming it leaves the name
+// behind; the next save of the same file removes it.
+void removeStaleTemporaries(const char* target) {
+    char folder[PATH_MAX];
+    folderOf(target, folder);
+    const char* slash = std::strrchr(target, '/');
+    removeStale(folder, slash != nullptr ? slash + 1 : target);
 }
 
 // Opens a new, empty file beside `target` under a temporary name; the caller
@@ -617,6 +643,10 @@ bool replaceFile(const char* filename, FileWriter write, const void* what) {
         outcome = writeAndReplace(write, what, target, old, false);
     }
     return outcome == saved;
+}
+
+void removeStaleSaves(const char* folder) {
+    removeStale(folder, nullptr);
 }
 
 void unloadLevel(Level* level) {

@@ -71,3 +71,6 @@ using FileWriter = bool (*)(int fd, const void* what);
 // the new one is complete, and a failed or killed save leaves nothing
 // behind. Refuses a file this user may not write. False on failure.
 bool replaceFile(const char* filename, FileWriter write, const void* what);
+// Removes from `folder` what saves killed at the wrong moment left behind
+// (".NAME.PID.N.tmp" of a game no longer running), for any file there.
+void removeStaleSaves(const char* folder);

@@ -105,6 +105,13 @@ int main(int, char**) {
     if (!data.empty() && startedAtHome() && chdir(data.c_str()) != 0) {
         data.clear();
     }
+    // What saves of a game killed at the wrong moment left beside the level
+    // files here and the records.
+    removeStaleSaves(".");
+    std::string records = dataFolder();
+    if (!records.empty()) {
+        removeStaleSaves(records.c_str());
+    }
     char filename[nameBufferSize];
     filename[0] = '\0';
     offerBundledLevels(data, filename);

@@ -240,6 +240,10 @@ bool mergeAndWrite(const std::string& path, uint64_t identity, const Win& win) {
     if (newByMoves && !placedByMoves) {
         text += recordLine(identity, 'M', win);
     }
+    // A file the game would no longer read loses every record in it.
+    if (text.size() > maxFileBytes) {
+        return false;
+    }
     return replaceFile(path.c_str(), writeText, &text);
 }
 

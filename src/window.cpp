@@ -1,5 +1,8 @@
 #include "window.h"
 
+#include <SDL2/SDL_syswm.h>
+#include <X11/Xlib.h>
+
 #include <cstdint>
 
 #include "tiles.h"
@@ -46,16 +49,7 @@ bool desktopFit(SDL_Window* window, SDL_Rect* fitted, bool* framed) {
     }
     int top = 0, left = 0, bottom = 0, right = 0;
     *framed = SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0 || top > 0;
-    int roomW = usable.w - left - right;
-    int roomH = usable.h - top - bottom;
-    if (roomW >= frameWidth && roomH >= frameHeight) {
-        return false;
-    }
-    *fitted = fitFrame(roomW, roomH);
-    // Positions are the inside's: the title bar must stay on the screen too.
-    fitted->x += usable.x + left;
-    fitted->y += usable.y + top;
-    return true;
+    return fitToUsable(usable, top, left, bottom, right, fitted);
 }
 
 void refitOnceFramed(SDL_Window* window, DesktopFit* fit) {
@@ -238,6 +232,16 @@ int waitEvent(SDL_Renderer* renderer, SDL_Event* event) {
     }
 }
 
+bool clipboardUnreadable(SDL_Renderer* renderer) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(windowOf(renderer), &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
+        return false;
+    }
+    Display* display = info.info.x11.display;
+    return XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)) != None;
+}
+
 int keyDirection(SDL_Scancode key) {
     switch (key) {
         case SDL_SCANCODE_LEFT:
@@ -276,6 +280,19 @@ SDL_Rect fitFrame(int windowWidth, int windowHeight) {
     w = w < 1 ? 1 : w;
     h = h < 1 ? 1 : h;
     return SDL_Rect{(windowWidth - w) / 2, (windowHeight - h) / 2, w, h};
+}
+
+bool fitToUsable(SDL_Rect usable, int top, int left, int bottom, int right, SDL_Rect* fitted) {
+    int roomW = usable.w - left - right;
+    int roomH = usable.h - top - bottom;
+    if (roomW >= frameWidth && roomH >= frameHeight) {
+        return false;
+    }
+    *fitted = fitFrame(roomW, roomH);
+    // Positions are the inside's: the title bar must stay on the screen too.
+    fitted->x += usable.x + left;
+    fitted->y += usable.y + top;
+    return true;
 }
 
 bool windowToFrame(SDL_Rect shown, int x, int y, int* frameX, int* frameY) {

@@ -34,9 +34,17 @@ void showFrame(SDL_Renderer* renderer);
 // Returns 0 when waiting failed.
 int waitEvent(SDL_Renderer* renderer, SDL_Event* event);
 
+// Whether the desktop's clipboard holds something SDL handed over as empty
+// text: on X11, SDL 2.26 cannot read a text of 1 MiB or more, nor anything
+// that is not text, while the clipboard has an owner.
+bool clipboardUnreadable(SDL_Renderer* renderer);
+
 // The direction of an arrow key or of W, A, S, D (by position), or -1.
 int keyDirection(SDL_Scancode key);
 
+// The inside of a window fitted to the desktop's usable area, given the
+// window manager's borders round it: false when 1280 x 768 fits as it is.
+bool fitToUsable(SDL_Rect usable, int top, int left, int bottom, int right, SDL_Rect* fitted);
 // Where the frame is shown in a window of the given size.
 SDL_Rect fitFrame(int windowWidth, int windowHeight);
 // The frame pixel shown at window pixel (x, y) of a window showing the frame

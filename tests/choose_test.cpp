@@ -160,6 +160,37 @@ TEST_F(LevelChooser, ClicksChooseLevelsAndTurnPages) {
     }
 }
 
+// The next-page arrow turns to a following page whatever the count, a whole
+// number of pages included, and is drawn only where one follows.
+TEST_F(LevelChooser, TheNextPageArrowTurnsEveryPage) {
+    struct Case {
+        int count;
+        int from;
+        bool drawn;
+        int chosen;  // after the arrow and Enter
+    };
+    const Case cases[] = {{24, 5, true, 17}, {24, 17, false, 23}, {12, 5, false, 11}, {13, 5, true, 12},
+                          {36, 13, true, 25}};
+    for (const Case& c : cases) {
+        std::string text;
+        for (int i = 0; i < c.count; i++) {
+            std::string wall(5 + static_cast<size_t>(i % 14), '#');
+            text += wall + "\n#@$." + std::string(static_cast<size_t>(i % 14), ' ') + "#\n" + wall + "\n\n";
+        }
+        Level* list = levelsFromText(text);
+        ASSERT_EQ(countLevels(list), c.count);
+        int index = c.from;
+        quit();
+        EXPECT_EQ(chooseLevel(renderer, tiles, font, smallFont, list, &index), chooseClosed);
+        EXPECT_EQ(cellShows(capture(), 19, 11, {greyFloor, right}), c.drawn) << c.count << " from " << c.from;
+        click(19, 11);
+        press(SDL_SCANCODE_RETURN);
+        EXPECT_EQ(chooseLevel(renderer, tiles, font, smallFont, list, &index), choosePlay);
+        EXPECT_EQ(index, c.chosen) << c.count << " from " << c.from;
+        unloadLevel(list);
+    }
+}
+
 // Solved levels lie on green floor, a best equal to the proven least pushes
 // has a star, and the bottom row tells the best and the least.
 TEST_F(LevelChooser, ShowsSolvedLevelsStarsAndResults) {

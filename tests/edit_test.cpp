@@ -331,16 +331,6 @@ TEST_F(EditScreen, SavingAnEmptyListAndAFailedSave) {
     EXPECT_STREQ(filename, "ures.txt/x");
 }
 
-// A pid that no process has any more.
-long deadPid() {
-    pid_t child = fork();
-    if (child == 0) {
-        _exit(0);
-    }
-    waitpid(child, nullptr, 0);
-    return static_cast<long>(child);
-}
-
 // A save must never report success when it wrote nothing, never leave a file
 // of its own beside the target, and clean up what a killed game left.
 TEST_F(EditScreen, SavesTellTheTruthAndLeaveNothingBehind) {
@@ -588,6 +578,55 @@ TEST_F(EditScreen, AStrokePaintsEveryCellPassedAsOneUndo) {
     EXPECT_EQ(edit(), 1);
 }
 
+// A key while the button is held ends the stroke: an undo then takes back
+// only the stroke so far, the button paints nothing more until a new press,
+// and a new press starts where it is, not where the last stroke ended.
+TEST_F(EditScreen, AKeyEndsTheStrokeAndANewPressStartsAfresh) {
+    const std::string pasted = "; P\n###\n#@#\n\n; Q\n###\n#+#\n";
+    struct Case {
+        const char* label;
+        int undos;  // after the release
+        std::string saved;
+    };
+    const std::string level = "; A\n       \n       \n       \n\n";
+    const Case cases[] = {
+        {"the stroke undone, the paste kept", 0, level + "; P\n###\n#@#\n\n; Q\n###\n#+#\n\n"},
+        {"the next undo takes the paste back alone", 1, level},
+    };
+    for (const Case& c : cases) {
+        writeFile("uj.txt", floorLevel);
+        SDL_SetClipboardText(pasted.c_str());
+        ctrlPress(SDL_SCANCODE_V);
+        keyUp(SDL_SCANCODE_LCTRL);
+        press(SDL_SCANCODE_PAGEDOWN);     // back to A
+        press(SDL_SCANCODE_1);            // wall
+        click(7, 4);
+        press(SDL_SCANCODE_BACKSPACE);    // the button still held
+        moveTo(9, 4, SDL_BUTTON_LMASK);
+        letGo(9, 4);
+        for (int i = 0; i < c.undos; i++) {
+            press(SDL_SCANCODE_BACKSPACE);
+        }
+        saveByKeys();
+        quit();
+        EXPECT_EQ(edit(), 0) << c.label;
+        EXPECT_EQ(readFile("uj.txt"), c.saved) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    writeFile("uj.txt", floorLevel);
+    press(SDL_SCANCODE_1);
+    click(9, 6);                      // a stroke from (2, 2) to (3, 2)
+    moveTo(10, 6, SDL_BUTTON_LMASK);
+    letGo(10, 6);
+    click(7, 4);                      // a new one from (0, 0) to (1, 0)
+    moveTo(8, 4, SDL_BUTTON_LMASK);
+    letGo(8, 4);
+    saveByKeys();
+    quit();
+    EXPECT_EQ(edit(), 0);
+    EXPECT_EQ(readFile("uj.txt"), "; A\n##     \n       \n  ##   \n\n");
+}
+
 TEST_F(EditScreen, LevelsGoToAndComeFromTheClipboard) {
     writeFile("uj.txt", "; A\n#####\n#@$.#\n#####\n\n; B\n###\n#@#\n");
     ctrlPress(SDL_SCANCODE_C);
@@ -614,6 +653,7 @@ TEST_F(EditScreen, LevelsGoToAndComeFromTheClipboard) {
     const std::string pasted = "; Egy\n#####\n#@$.#\n#####\n\n; Kettő\n####\n#@*#\n####\n\n";
     const Case cases[] = {
         {"one level, after the current one", "; Új\n###\n#+#\n", {}, a + "; Új\n###\n#+#\n\n" + b, nullptr},
+        {"without a final line end", "; Új\n###\n#+#", {}, a + "; Új\n###\n#+#\n\n" + b, nullptr},
         {"two levels and a comment", two, {}, a + pasted + b, nullptr},
         {"taken back in one", two, {SDL_SCANCODE_BACKSPACE}, a + b, nullptr},
         {"and pasted again by redo", two, {SDL_SCANCODE_BACKSPACE, SDL_SCANCODE_RSHIFT}, a + pasted + b, nullptr},

@@ -261,6 +261,36 @@ TEST_F(LevelFile, ASaveKilledWhileWritingLeavesNothingBehind) {
     EXPECT_TRUE(after == before || after == big) << "the file is whole";
 }
 
+// What killed saves left behind is cleared from a folder when the game
+// starts there, whatever file it belonged to; nothing else is touched.
+TEST_F(LevelFile, StaleSavesOfDeadGamesAreCleared) {
+    const std::string dead = std::to_string(deadPid());
+    struct Case {
+        std::string name;
+        bool removed;
+    };
+    const Case cases[] = {
+        {".szintek.txt." + dead + ".0.tmp", true},
+        {".eredmenyek.txt." + dead + ".12.tmp", true},
+        {".a.b c." + dead + ".1.tmp", true},
+        {".szintek.txt.1.0.tmp", false},  // pid 1 runs
+        {".szintek.txt." + dead + ".tmp", false},
+        {"szintek.txt." + dead + ".0.tmp", false},
+        {".." + dead + ".0.tmp", false},
+        {".szintek.txt." + dead + ".0.tmp.bak", false},
+        {"szintek.txt", false},
+    };
+    for (const Case& c : cases) {
+        writeFile(dir + "/" + c.name, "x");
+    }
+    ASSERT_EQ(mkdir((dir + "/.mappa." + dead + ".0.tmp").c_str(), 0755), 0);
+    removeStaleSaves(dir.c_str());
+    for (const Case& c : cases) {
+        EXPECT_EQ(fileExists(dir + "/" + c.name), !c.removed) << c.name;
+    }
+    EXPECT_TRUE(fileExists(dir + "/.mappa." + dead + ".0.tmp")) << "a folder stays";
+}
+
 TEST_F(LevelFile, SavingNeverDamagesWhatWasThere) {
     const std::string before = "; Régi\n#####\n#@$.#\n#####\n\n";
     writeFile(path(), before);

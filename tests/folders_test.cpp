@@ -58,6 +58,26 @@ TEST_F(Folders, TheHomeFolderIsKnownHoweverItIsNamed) {
     }
 }
 
+// The data folder follows XDG_DATA_HOME only when it names an absolute
+// folder; empty or relative, it counts as unset.
+TEST_F(Folders, TheDataFolderTakesOnlyAnAbsoluteXdgDataHome) {
+    setenv("HOME", "/otthon", 1);
+    struct Case {
+        const char* variable;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"/adat", "/adat/boxtolo"},
+        {"", "/otthon/.local/share/boxtolo"},
+        {"adat", "/otthon/.local/share/boxtolo"},
+        {"./adat", "/otthon/.local/share/boxtolo"},
+    };
+    for (const Case& c : cases) {
+        setenv("XDG_DATA_HOME", c.variable, 1);
+        EXPECT_EQ(dataFolder(), c.folder) << "XDG_DATA_HOME=" << c.variable;
+    }
+}
+
 // The bundled levels are copied once and never over the player's; a copy
 // that cannot be read whole leaves nothing.
 TEST_F(Folders, TheDataFolderGetsTheBundledLevelsOnceAndWhole) {

@@ -96,3 +96,5 @@ Level* levelsFromText(const std::string& text);
 // A level's rows in file characters, trailing floor kept.
 std::vector<std::string> levelRows(const Level* level);
 int countLevels(const Level* level);
+// A pid that no process has any more.
+long deadPid();

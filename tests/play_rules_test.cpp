@@ -341,6 +341,7 @@ TEST(ClickSearches, PushesAreTheFewestAndTheWalksBetweenThemTheShortest) {
         {"not through another crate", {"#######", "#@$$ .#", "#######"}, {2, 1}, {4, 1}, -1, 0},
         {"the other crate goes round", {"#######", "#@$ $.#", "#    .#", "#######"}, {2, 1}, {3, 2}, -1, 0},
         {"a crate on a target moves too", {"#######", "#@* . #", "#######"}, {2, 1}, {5, 1}, 3, 3},
+        {"back across its start", {"######", "#@$  #", "## # #", "##   #", "######"}, {2, 1}, {1, 1}, 3, 9},
     };
     for (const Case& c : cases) {
         Played played(asText(c.rows));

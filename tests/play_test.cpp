@@ -472,6 +472,8 @@ TEST_F(PlayScreen, ClicksWalkAndPushAndAreTakenBackAndRedoneWhole) {
          {{9, 5}, {10, 5}, {12, 5}, {-1, backspace}, {-1, backspace}, {0, 4}}, 9, 10, false, 1},
         {"a new move drops what redo had",
          {{9, 5}, {-1, backspace}, {-1, SDL_SCANCODE_RIGHT}, {0, 4}, {-1, shiftBack}}, 9, 10, false, 0},
+        {"the right Shift let go, Backspace undoes",
+         {{9, 5}, {-1, backspace}, {-1, shiftBack}, {-1, backspace}}, 8, 10, false, 0},
     };
     for (const Case& c : cases) {
         writeFile("szintek.txt", twoLevels);
@@ -498,6 +500,39 @@ TEST_F(PlayScreen, ClicksWalkAndPushAndAreTakenBackAndRedoneWhole) {
         EXPECT_TRUE(cellShows(frame, c.playerX, 5, {brownFloor, player})) << c.label;
         EXPECT_TRUE(cellShows(frame, c.crateX, 5, {brownFloor, c.crateX == 12 ? crateOnTarget : crate})) << c.label;
         EXPECT_EQ(cellShows(frame, 2, 2, {greenFloor}), c.solved) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+}
+
+// In an open room (7 x 5 from column 7, row 3): a walk of several cells is
+// one undo, and a second click on the chosen crate puts it down even where
+// it could be pushed away and back.
+TEST_F(PlayScreen, AClickIsOneUndoAndTheChosenCrateClickedAgainStays) {
+    const char* room = "; Terem\n#######\n#@    #\n#  $  #\n#   . #\n#######\n";
+    struct Case {
+        const char* label;
+        std::vector<std::pair<int, int>> clicks;
+        bool undo;
+        int playerX, playerY;
+    };
+    const Case cases[] = {
+        {"a walk of four cells", {{12, 4}}, false, 12, 4},
+        {"taken back whole", {{12, 4}}, true, 8, 4},
+        {"the crate clicked twice", {{10, 5}, {10, 5}}, false, 8, 4},
+    };
+    for (const Case& c : cases) {
+        writeFile("szintek.txt", room);
+        for (const auto& [x, y] : c.clicks) {
+            click(x, y);
+        }
+        if (c.undo) {
+            press(SDL_SCANCODE_BACKSPACE);
+        }
+        quit();
+        EXPECT_EQ(play(), 0) << c.label;
+        Frame frame = capture();
+        EXPECT_TRUE(cellShows(frame, c.playerX, c.playerY, {brownFloor, player})) << c.label;
+        EXPECT_TRUE(cellShows(frame, 10, 5, {brownFloor, crate})) << c.label;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
 }

@@ -115,6 +115,40 @@ TEST_F(ResultsFile, TheFirstWinMakesTheFileAndBetterWinsReplaceTheirKind) {
     EXPECT_EQ(folderListing(dir + "/boxtolo"), std::set<std::string>{"eredmenyek.txt"}) << "nothing left beside it";
 }
 
+// Two records of one kind for a level (two games, a hand edit): the better
+// one counts, wherever it stands in the file.
+TEST_F(ResultsFile, TheBetterOfTwoRecordsOfAKindCounts) {
+    const std::string worse = "00000000000000aa P 4 2 lRlR\n00000000000000aa M 4 2 lRlR\n";
+    const std::string better = "00000000000000aa P 3 1 llR\n00000000000000aa M 2 2 RR\n";
+    ASSERT_EQ(mkdir((dir + "/boxtolo").c_str(), 0755), 0);
+    for (const std::string& text : {worse + better, better + worse}) {
+        writeFile(path, text);
+        Results results = readResults(path);
+        EXPECT_EQ(results[0xaa].byPushes.solution, "llR");
+        EXPECT_EQ(results[0xaa].byMoves.solution, "RR");
+    }
+}
+
+// A win that would make the file larger than the game reads is not
+// written: the file stays whole and readable.
+TEST_F(ResultsFile, AWinNeverGrowsTheFilePastWhatTheGameReads) {
+    ASSERT_EQ(mkdir((dir + "/boxtolo").c_str(), 0755), 0);
+    const size_t limit = 64u << 20;
+    const std::string record = "00000000000000aa P 2 1 lR\n00000000000000aa M 2 1 lR\n";
+    std::string comment = "# " + std::string((1u << 20) - 100, 'x') + "\n";
+    std::string text;
+    while (text.size() + comment.size() < limit - record.size()) {
+        text += comment;
+    }
+    text += "# " + std::string(limit - record.size() - text.size() - 3, 'y') + "\n" + record;
+    ASSERT_EQ(text.size(), limit);
+    writeFile(path, text);
+    EXPECT_FALSE(recordWin(path, 0xbb, Win{1, 1, "R"})) << "no room for another line";
+    EXPECT_EQ(readFile(path).size(), limit);
+    EXPECT_EQ(readResults(path).size(), 1u) << "still read whole";
+    EXPECT_TRUE(recordWin(path, 0xaa, Win{1, 1, "R"})) << "records replaced by shorter ones still fit";
+}
+
 // Lines the game does not understand are skipped when reading and kept as
 // they are when writing.
 TEST_F(ResultsFile, DamagedAndForeignLinesAreSkippedAndKept) {

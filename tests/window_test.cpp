@@ -5,6 +5,39 @@
 
 namespace {
 
+// The window on a desktop too small for it keeps the frame's shape and
+// stays whole inside the usable area, title bar and panel counted.
+TEST(FitToDesktop, ShrinksOnlyWhatDoesNotFit) {
+    struct Case {
+        const char* label;
+        SDL_Rect usable;
+        int top, left, bottom, right;
+        bool fitted;
+        SDL_Rect inside;
+    };
+    const Case cases[] = {
+        {"room to spare", {0, 0, 1920, 1080}, 30, 1, 1, 1, false, {}},
+        {"exactly, without borders", {0, 0, 1280, 768}, 0, 0, 0, 0, false, {}},
+        {"a laptop with a title bar", {0, 0, 1366, 768}, 30, 1, 1, 1, true, {69, 30, 1228, 737}},
+        {"a laptop with a panel", {0, 28, 1366, 740}, 0, 0, 0, 0, true, {66, 28, 1233, 740}},
+        {"a small netbook", {0, 0, 1024, 600}, 24, 0, 0, 0, true, {32, 24, 960, 576}},
+    };
+    for (const Case& c : cases) {
+        SDL_Rect got{};
+        EXPECT_EQ(fitToUsable(c.usable, c.top, c.left, c.bottom, c.right, &got), c.fitted) << c.label;
+        if (!c.fitted) {
+            continue;
+        }
+        EXPECT_EQ(got.x, c.inside.x) << c.label;
+        EXPECT_EQ(got.y, c.inside.y) << c.label;
+        EXPECT_EQ(got.w, c.inside.w) << c.label;
+        EXPECT_EQ(got.h, c.inside.h) << c.label;
+        EXPECT_GE(got.x - c.left, c.usable.x) << c.label;
+        EXPECT_LE(got.x + got.w + c.right, c.usable.x + c.usable.w) << c.label;
+        EXPECT_LE(got.y + got.h + c.bottom, c.usable.y + c.usable.h) << c.label;
+    }
+}
+
 TEST(FitFrame, KeepsTheAspectAndMapsClicksBack) {
     struct Case {
         int w, h;

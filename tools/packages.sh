@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev
+  libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libx11-dev
   librsvg2-bin fonts-dejavu-core fonts-dejavu-extra
 )
 if [ "${1:-}" = "--tests" ]; then
