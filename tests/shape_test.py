@@ -30,7 +30,7 @@ with tempfile.TemporaryDirectory() as folder:
     for steps in ("0", "25"):
         if os.path.exists(best):
             os.remove(best)
-        run = subprocess.run([sys.executable, shape, drawing, SEED, steps, "2", "20000", "Próba"],
+        run = subprocess.run([sys.executable, shape, drawing, SEED, steps, "2", "64", "Próba"],
                              capture_output=True, text=True, env=env, timeout=300)
         if run.returncode != 0:
             failures.append("%s steps: exit %d: %s" % (steps, run.returncode, run.stderr.strip()))
@@ -62,7 +62,7 @@ with tempfile.TemporaryDirectory() as folder:
     start = os.path.join(folder, "kezdes.txt")
     with open(start, "w", encoding="utf-8") as f:
         f.write("\n".join(START) + "\n")
-    run = subprocess.run([sys.executable, shape, drawing, SEED, "40", "2", "20000", "Próba", start],
+    run = subprocess.run([sys.executable, shape, drawing, SEED, "40", "2", "64", "Próba", start],
                          capture_output=True, text=True, env=dict(env, BOXTOLO_SHAPE_KEEP="$@"), timeout=300)
     kept = open(best, encoding="utf-8").read().split("\n")[1:1 + len(START)] if run.returncode == 0 else []
     pieces = lambda rows: [(x, y, c) for y, r in enumerate(rows) for x, c in enumerate(r) if c in "$@"]

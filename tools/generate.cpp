@@ -26,7 +26,7 @@
 
 namespace {
 
-using levelkit::Board;
+
 
 struct Room {
     int w, h;
@@ -149,7 +149,7 @@ Level* levelFromText(const std::string& text, const char* name) {
 
 // The level of a room with crates and the player placed, its unused floor
 // walled up and its bounding box cut to the walls that remain.
-std::string place(const Room& room, const Board& board, const levelkit::Cells& crates, int player,
+std::string place(const Room& room, const levelkit::Board& board, const levelkit::Cells& crates, int player,
                   const levelkit::Cells* keep, bool trim) {
     Room out = room;
     for (int y = 0; y < room.h; y++) {
@@ -223,7 +223,7 @@ int fromRooms(const char* path, long states, int keep, bool beam) {
         return 2;
     }
     for (const Level* level = loaded.level; level != nullptr; level = level->next) {
-        Board board;
+        levelkit::Board board;
         if (!levelkit::boardFromLevel(level, &board)) {
             std::printf("; %s: not a room\n\n", level->name);
             continue;
@@ -247,12 +247,12 @@ int fromRooms(const char* path, long states, int keep, bool beam) {
             }
             std::string text = place(room, board, start.crates, start.player, nullptr, true);
             Level* candidate = levelFromText(text, level->name);
-            Board cb;
+            levelkit::Board cb;
             if (candidate == nullptr || !levelkit::boardFromLevel(candidate, &cb)) {
                 unloadLevel(candidate);
                 continue;
             }
-            levelkit::Solution s = levelkit::solve(cb, 20000000);
+            levelkit::Solution s = levelkit::solve(cb, 256);
             if (s.solved) {
                 levelkit::Measures m = levelkit::measure(cb, candidate, s);
                 std::printf("; %s (%d pulls back): %d crates, %d pushes, excess %d, effort %ld, score %.0f, used %d/%d%s%s\n%s\n",
@@ -310,7 +310,7 @@ int main(int argc, char** argv) {
         }
         solved.at(free[static_cast<size_t>(crates)].first, free[static_cast<size_t>(crates)].second) = '@';
         Level* level = levelFromText(solved.text(), "solved");
-        Board board;
+        levelkit::Board board;
         if (level == nullptr || !levelkit::boardFromLevel(level, &board)) {
             unloadLevel(level);
             continue;
@@ -326,12 +326,12 @@ int main(int argc, char** argv) {
             // The player on any cell of his region: the lowest one.
             std::string first = place(room, board, start.crates, start.player, nullptr, false);
             Level* candidate = levelFromText(first, "candidate");
-            Board cb;
+            levelkit::Board cb;
             if (candidate == nullptr || !levelkit::boardFromLevel(candidate, &cb)) {
                 unloadLevel(candidate);
                 break;
             }
-            levelkit::Solution s = levelkit::solve(cb, 3000000);
+            levelkit::Solution s = levelkit::solve(cb, 64);
             unloadLevel(candidate);
             if (!s.solved) {
                 break;
@@ -344,12 +344,12 @@ int main(int argc, char** argv) {
             // Cells of the carved room and of the candidate line up: same size.
             std::string shaped = place(room, board, start.crates, start.player, &used, true);
             Level* final = levelFromText(shaped, "shaped");
-            Board fb;
+            levelkit::Board fb;
             if (final == nullptr || !levelkit::boardFromLevel(final, &fb)) {
                 unloadLevel(final);
                 break;
             }
-            levelkit::Solution fs = levelkit::solve(fb, 3000000);
+            levelkit::Solution fs = levelkit::solve(fb, 64);
             if (fs.solved && seen.insert(levelkit::canonicalForm(final)).second) {
                 levelkit::Measures m = levelkit::measure(fb, final, fs);
                 // Only what the campaign could take as it is.

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <cstring>
-#include <queue>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -12,7 +11,7 @@ namespace levelkit {
 
 namespace {
 
-constexpr int words = maxCells / 64;
+constexpr int words = Cells::words;
 const char moveLetters[] = "lurd";
 const char pushLetters[] = "LURD";
 
@@ -56,55 +55,6 @@ int lowest(const Cells& cells) {
 
 // Minimum-cost assignment of every row to a distinct column (rows <= columns),
 // the Hungarian method with potentials.
-int assign(const std::vector<std::vector<int>>& cost, int rows, int columns) {
-    const int inf = unreachable * 4;
-    std::vector<int> u(rows + 1), v(columns + 1), p(columns + 1), way(columns + 1);
-    for (int i = 1; i <= rows; i++) {
-        p[0] = i;
-        int j0 = 0;
-        std::vector<int> minv(columns + 1, inf);
-        std::vector<char> used(columns + 1, 0);
-        do {
-            used[j0] = 1;
-            int i0 = p[j0], delta = inf, j1 = 0;
-            for (int j = 1; j <= columns; j++) {
-                if (!used[j]) {
-                    int cur = cost[i0 - 1][j - 1] - u[i0] - v[j];
-                    if (cur < minv[j]) {
-                        minv[j] = cur;
-                        way[j] = j0;
-                    }
-                    if (minv[j] < delta) {
-                        delta = minv[j];
-                        j1 = j;
-                    }
-                }
-            }
-            for (int j = 0; j <= columns; j++) {
-                if (used[j]) {
-                    u[p[j]] += delta;
-                    v[j] -= delta;
-                } else {
-                    minv[j] -= delta;
-                }
-            }
-            j0 = j1;
-        } while (p[j0] != 0);
-        do {
-            int j1 = way[j0];
-            p[j0] = p[j1];
-            j0 = j1;
-        } while (j0 != 0);
-    }
-    int total = 0;
-    for (int j = 1; j <= columns; j++) {
-        if (p[j] != 0) {
-            total += cost[p[j] - 1][j - 1];
-        }
-    }
-    return total;
-}
-
 bool allOnTargets(const Board& board, const Cells& crates) {
     for (int t : board.targets) {
         if (!crates.has(t)) {
@@ -116,31 +66,6 @@ bool allOnTargets(const Board& board, const Cells& crates) {
 
 // A crate that can move along neither axis, the cell it is checked from
 // taken for a wall: off a target it can never be moved onto one.
-bool frozen(const Board& board, const Cells& crates, int cell, Cells& marked, bool* offTarget) {
-    marked.set(cell);
-    bool blocked[2];
-    for (int axis = 0; axis < 2; axis++) {
-        int a = cell - board.step[axis == 0 ? 2 : 3];
-        int b = cell + board.step[axis == 0 ? 2 : 3];
-        auto wallLike = [&](int n) { return board.wall[n] || marked.has(n); };
-        blocked[axis] = wallLike(a) || wallLike(b) || (board.dead[a] && board.dead[b]) ||
-                        (crates.has(a) && frozen(board, crates, a, marked, offTarget)) ||
-                        (crates.has(b) && frozen(board, crates, b, marked, offTarget));
-    }
-    marked.clear(cell);
-    bool result = blocked[0] && blocked[1];
-    if (result && !board.target[cell]) {
-        *offTarget = true;
-    }
-    return result;
-}
-
-bool freezeDeadlock(const Board& board, const Cells& crates, int moved) {
-    Cells marked;
-    bool offTarget = false;
-    return frozen(board, crates, moved, marked, &offTarget) && offTarget;
-}
-
 struct Node {
     Cells crates;
     int16_t player;  // lowest cell the player can reach
@@ -184,499 +109,42 @@ struct Table {
     }
 };
 
-struct Open {
-    int f;
-    int g;
-    int32_t node;
-    bool operator<(const Open& o) const { return f != o.f ? f > o.f : g < o.g; }
-};
-
-// The shortest walk from `from` to `to` with the crates in place, as letters.
-std::string walk(const Board& board, const Cells& crates, int from, int to) {
-    if (from == to) {
-        return std::string();
-    }
-    std::vector<int> came(static_cast<size_t>(board.cells()), -1);
-    std::queue<int> todo;
-    todo.push(from);
-    came[static_cast<size_t>(from)] = from;
-    while (!todo.empty()) {
-        int cell = todo.front();
-        todo.pop();
-        if (cell == to) {
-            break;
-        }
-        for (int d = 0; d < 4; d++) {
-            int next = cell + board.step[d];
-            if (!board.wall[next] && !crates.has(next) && came[static_cast<size_t>(next)] < 0) {
-                came[static_cast<size_t>(next)] = cell;
-                todo.push(next);
-            }
-        }
-    }
-    std::string path;
-    for (int cell = to; cell != from;) {
-        int prev = came[static_cast<size_t>(cell)];
-        for (int d = 0; d < 4; d++) {
-            if (prev + board.step[d] == cell) {
-                path += moveLetters[d];
-            }
-        }
-        cell = prev;
-    }
-    std::reverse(path.begin(), path.end());
-    return path;
-}
-
 }  // namespace
-
-int Cells::count() const {
-    int n = 0;
-    for (uint64_t word : bits) {
-        n += __builtin_popcountll(word);
-    }
-    return n;
-}
 
 bool boardFromLevel(const Level* level, Board* board) {
     Board b;
-    b.width = level->size.x + 2;
-    b.height = level->size.y + 2;
-    if (b.cells() > maxCells) {
+    Position start;
+    if (!readBoard(level, Coordinates{-1, -1}, &b, &start) || b.impossible) {
         return false;
     }
-    b.wall.assign(static_cast<size_t>(b.cells()), 1);
-    b.target.assign(static_cast<size_t>(b.cells()), 0);
-    b.step[0] = -1;
-    b.step[1] = -b.width;
-    b.step[2] = 1;
-    b.step[3] = b.width;
-    int players = 0;
+    // A crate or a target where the player can never come was dropped by the
+    // board: the tools refuse such a level.
     for (int y = 0; y < level->size.y; y++) {
         for (int x = 0; x < level->size.x; x++) {
-            int cell = (y + 1) * b.width + (x + 1);
             TileState t = level->tiles[y * level->size.x + x];
-            if (t == wallS || t == invalidS) {
-                continue;
-            }
-            b.wall[static_cast<size_t>(cell)] = 0;
-            if (t == targetS || t == crateOnTargetS || t == playerOnTargetS) {
-                b.target[static_cast<size_t>(cell)] = 1;
-            }
-            if (t == crateS || t == crateOnTargetS) {
-                b.crates.set(cell);
-            }
-            if (t == playerS || t == playerOnTargetS) {
-                b.player = cell;
-                players++;
-            }
-        }
-    }
-    if (players != 1) {
-        return false;
-    }
-    // Whatever the player can never walk to, crates or not, is outside.
-    Cells inside;
-    std::vector<int> todo{b.player};
-    inside.set(b.player);
-    while (!todo.empty()) {
-        int cell = todo.back();
-        todo.pop_back();
-        for (int d = 0; d < 4; d++) {
-            int next = cell + b.step[d];
-            if (!b.wall[static_cast<size_t>(next)] && !inside.has(next)) {
-                inside.set(next);
-                todo.push_back(next);
-            }
-        }
-    }
-    for (int cell = 0; cell < b.cells(); cell++) {
-        if (!inside.has(cell)) {
-            if (b.crates.has(cell) || b.target[static_cast<size_t>(cell)]) {
+            bool counted = t == crateS || t == crateOnTargetS || t == targetS || t == playerOnTargetS;
+            if (counted && b.wall[static_cast<size_t>(boardCell(b, Coordinates{x, y}))]) {
                 return false;
             }
-            b.wall[static_cast<size_t>(cell)] = 1;
-        }
-        if (b.target[static_cast<size_t>(cell)]) {
-            b.targets.push_back(cell);
         }
     }
-    if (b.crates.count() < static_cast<int>(b.targets.size())) {
-        return false;
-    }
-    // Lone-crate distances, searched backwards from each target: a crate
-    // came to p from p - step, pushed by a player at p - 2 step.
-    for (int t : b.targets) {
-        std::vector<int> dist(static_cast<size_t>(b.cells()), unreachable);
-        std::queue<int> queue;
-        dist[static_cast<size_t>(t)] = 0;
-        queue.push(t);
-        while (!queue.empty()) {
-            int p = queue.front();
-            queue.pop();
-            for (int d = 0; d < 4; d++) {
-                int from = p - b.step[d];
-                int pusher = from - b.step[d];
-                if (!b.wall[static_cast<size_t>(from)] && !b.wall[static_cast<size_t>(pusher)] &&
-                    dist[static_cast<size_t>(from)] == unreachable) {
-                    dist[static_cast<size_t>(from)] = dist[static_cast<size_t>(p)] + 1;
-                    queue.push(from);
-                }
-            }
-        }
-        b.distance.push_back(dist);
-    }
-    // The parts of the floor with a lone crate at each cell.
-    b.region.assign(static_cast<size_t>(b.cells()) * static_cast<size_t>(b.cells()), -1);
-    for (int c = 0; c < b.cells(); c++) {
-        if (b.wall[static_cast<size_t>(c)]) {
-            continue;
-        }
-        int16_t* label = &b.region[static_cast<size_t>(c) * static_cast<size_t>(b.cells())];
-        int16_t parts = 0;
-        for (int start = 0; start < b.cells(); start++) {
-            if (b.wall[static_cast<size_t>(start)] || start == c || label[start] >= 0) {
-                continue;
-            }
-            std::vector<int> todo{start};
-            label[start] = parts;
-            while (!todo.empty()) {
-                int cell = todo.back();
-                todo.pop_back();
-                for (int d = 0; d < 4; d++) {
-                    int next = cell + b.step[d];
-                    if (!b.wall[static_cast<size_t>(next)] && next != c && label[next] < 0) {
-                        label[next] = parts;
-                        todo.push_back(next);
-                    }
-                }
-            }
-            parts++;
-        }
-    }
-    // Lone-crate distances with the player walking, searched backwards from
-    // each target over (crate cell, side of the player): the crate came to p
-    // from p + step[s], pushed by a player at p + 2 step[s], who then stood
-    // on side s of it; before that push he could have stood on any side of
-    // it he could walk to.
-    auto regionOf = [&](int crate, int cell) {
-        return b.region[static_cast<size_t>(crate) * static_cast<size_t>(b.cells()) + static_cast<size_t>(cell)];
-    };
-    for (int t : b.targets) {
-        std::vector<int> dist(static_cast<size_t>(b.cells()) * 4, unreachable);
-        std::queue<int> queue;
-        for (int s = 0; s < 4; s++) {
-            if (!b.wall[static_cast<size_t>(t + b.step[s])]) {
-                dist[static_cast<size_t>(t * 4 + s)] = 0;
-                queue.push(t * 4 + s);
-            }
-        }
-        while (!queue.empty()) {
-            int state = queue.front();
-            queue.pop();
-            int p = state / 4, s = state % 4;
-            int from = p + b.step[s];
-            int pusher = from + b.step[s];
-            if (b.wall[static_cast<size_t>(from)] || b.wall[static_cast<size_t>(pusher)]) {
-                continue;
-            }
-            int part = regionOf(from, pusher);
-            for (int before = 0; before < 4; before++) {
-                int stand = from + b.step[before];
-                size_t earlier = static_cast<size_t>(from * 4 + before);
-                if (!b.wall[static_cast<size_t>(stand)] && regionOf(from, stand) == part &&
-                    dist[earlier] == unreachable) {
-                    dist[earlier] = dist[static_cast<size_t>(state)] + 1;
-                    queue.push(static_cast<int>(earlier));
-                }
-            }
-        }
-        b.sideDistance.push_back(dist);
-    }
-    b.dead.assign(static_cast<size_t>(b.cells()), 0);
-    for (int cell = 0; cell < b.cells(); cell++) {
-        if (b.wall[static_cast<size_t>(cell)]) {
-            continue;
-        }
-        bool alive = false;
-        for (const auto& dist : b.distance) {
-            alive = alive || dist[static_cast<size_t>(cell)] < unreachable;
-        }
-        b.dead[static_cast<size_t>(cell)] = !alive;
-    }
+    b.crates = start.crates;
+    b.player = start.player;
     *board = std::move(b);
     return true;
 }
 
-Cells reach(const Board& board, const Cells& crates, int from) {
-    Cells seen;
-    int stack[maxCells];
-    int top = 0;
-    stack[top++] = from;
-    seen.set(from);
-    while (top > 0) {
-        int cell = stack[--top];
-        for (int d = 0; d < 4; d++) {
-            int next = cell + board.step[d];
-            if (!board.wall[static_cast<size_t>(next)] && !crates.has(next) && !seen.has(next)) {
-                seen.set(next);
-                stack[top++] = next;
-            }
-        }
-    }
-    return seen;
-}
-
-namespace {
-
-// The cheapest assignment of the targets to distinct crates by `cost`.
-template <typename Cost>
-int assignTargets(const Board& board, const Cells& crates, Cost cost) {
-    std::vector<int> boxes;
-    forEachCell(crates, [&](int c) { boxes.push_back(c); });
-    int rows = static_cast<int>(board.targets.size());
-    if (rows == 0) {
-        return 0;
-    }
-    std::vector<std::vector<int>> costs(static_cast<size_t>(rows), std::vector<int>(boxes.size()));
-    for (int t = 0; t < rows; t++) {
-        for (size_t i = 0; i < boxes.size(); i++) {
-            costs[static_cast<size_t>(t)][i] = cost(t, boxes[i]);
-        }
-    }
-    int total = assign(costs, rows, static_cast<int>(boxes.size()));
-    return total >= unreachable ? unreachable : total;
-}
-
-}  // namespace
-
-int matchingBound(const Board& board, const Cells& crates, int player) {
-    size_t cells = static_cast<size_t>(board.cells());
-    return assignTargets(board, crates, [&](int t, int box) {
-        if (box == board.targets[static_cast<size_t>(t)]) {
-            return 0;
-        }
-        // From the sides of the crate the player can walk to, the crate
-        // alone on the floor.
-        const int16_t* part = &board.region[static_cast<size_t>(box) * cells];
-        int best = unreachable;
-        for (int s = 0; s < 4; s++) {
-            int side = box + board.step[s];
-            if (part[side] >= 0 && part[side] == part[player]) {
-                best = std::min(best, board.sideDistance[static_cast<size_t>(t)][static_cast<size_t>(box * 4 + s)]);
-            }
-        }
-        return best;
-    });
-}
-
-int freeMatchingBound(const Board& board, const Cells& crates) {
-    return assignTargets(board, crates, [&](int t, int box) {
-        return board.distance[static_cast<size_t>(t)][static_cast<size_t>(box)];
-    });
-}
-
-namespace {
-
-// What a search must reach: every target covered (the game's rule), or,
-// for a corral's crates on their own, every crate on a target.
-enum class Goal { targetsCovered, cratesOnTargets };
-
-// The cheapest assignment of every crate to a distinct target.
-int cratesBound(const Board& board, const Cells& crates) {
-    std::vector<int> boxes;
-    forEachCell(crates, [&](int c) { boxes.push_back(c); });
-    if (boxes.empty()) {
-        return 0;
-    }
-    if (boxes.size() > board.targets.size()) {
-        return unreachable;
-    }
-    std::vector<std::vector<int>> cost(boxes.size(), std::vector<int>(board.targets.size()));
-    for (size_t i = 0; i < boxes.size(); i++) {
-        for (size_t t = 0; t < board.targets.size(); t++) {
-            cost[i][t] = board.distance[t][static_cast<size_t>(boxes[i])];
-        }
-    }
-    int total = assign(cost, static_cast<int>(boxes.size()), static_cast<int>(board.targets.size()));
-    return total >= unreachable ? unreachable : total;
-}
-
-bool allCratesOnTargets(const Board& board, const Cells& crates) {
-    bool all = true;
-    forEachCell(crates, [&](int c) { all = all && board.target[static_cast<size_t>(c)]; });
-    return all;
-}
-
-struct CorralCache {
-    std::vector<std::pair<uint64_t, bool>> known;  // sorted by hash: deadlocked or not
-    std::vector<std::pair<uint64_t, bool>> added;
-};
-
-Solution search(const Board& board, const Cells& start, int startPlayer, Goal goal, long nodeBudget,
-                CorralCache* corrals, bool wantMoves);
-
-// A corral: floor the player cannot reach. The crates round it and in it,
-// every other crate taken away, must still be able to stand on targets all
-// at once, since with as many crates as targets every solution puts them
-// there; if a small search proves they cannot, no solution passes here. A
-// search that runs out of its budget proves nothing.
-bool corralDeadlock(const Board& board, const Cells& crates, const Cells& reached, CorralCache* cache) {
-    if (crates.count() != static_cast<int>(board.targets.size())) {
-        return false;  // spare crates need not end on targets
-    }
-    Cells part;
-    bool any = false;
-    forEachCell(crates, [&](int c) {
-        for (int d = 0; d < 4; d++) {
-            int n = c + board.step[d];
-            if (!board.wall[static_cast<size_t>(n)] && !crates.has(n) && !reached.has(n)) {
-                part.set(c);
-                any = true;
-            }
-        }
-    });
-    if (!any || part == crates || allCratesOnTargets(board, part)) {
-        return false;
-    }
-    int player = lowest(reached);
-    uint64_t key = hashState(part, player);
-    auto known = std::lower_bound(cache->known.begin(), cache->known.end(), std::make_pair(key, false));
-    if (known != cache->known.end() && known->first == key) {
-        return known->second;
-    }
-    for (const auto& entry : cache->added) {
-        if (entry.first == key) {
-            return entry.second;
-        }
-    }
-    Solution relaxed = search(board, part, player, Goal::cratesOnTargets, 200, nullptr, false);
-    bool deadlocked = !relaxed.solved && !relaxed.gaveUp;
-    cache->added.emplace_back(key, deadlocked);
-    if (cache->added.size() > 256) {
-        cache->known.insert(cache->known.end(), cache->added.begin(), cache->added.end());
-        std::sort(cache->known.begin(), cache->known.end());
-        cache->added.clear();
-    }
-    return deadlocked;
-}
-
-Solution search(const Board& board, const Cells& start, int startPlayer, Goal goal, long nodeBudget,
-                CorralCache* corrals, bool wantMoves) {
-    Solution result;
-    std::vector<Node> nodes;
-    nodes.reserve(1 << 12);
-    Table table(goal == Goal::targetsCovered ? (1 << 16) : (1 << 10));
-    std::priority_queue<Open> open;
-    auto bound = [&](const Cells& crates, int player) {
-        return goal == Goal::targetsCovered ? matchingBound(board, crates, player) : cratesBound(board, crates);
-    };
-    auto done = [&](const Cells& crates) {
-        return goal == Goal::targetsCovered ? allOnTargets(board, crates) : allCratesOnTargets(board, crates);
-    };
-    int h0 = bound(start, startPlayer);
-    if (h0 >= unreachable) {
-        return result;
-    }
-    Cells startReach = reach(board, start, startPlayer);
-    nodes.push_back(Node{start, static_cast<int16_t>(lowest(startReach)), 0, -1, -1, -1});
-    table.slots[table.find(nodes, start, nodes[0].player)] = 0;
-    table.used = 1;
-    open.push(Open{h0, 0, 0});
-    int32_t reachedGoal = -1;
-    while (!open.empty()) {
-        Open top = open.top();
-        open.pop();
-        const Node current = nodes[static_cast<size_t>(top.node)];
-        if (current.g != top.g) {
-            continue;  // a better way here was found after this entry was queued
-        }
-        if (done(current.crates)) {
-            reachedGoal = top.node;
-            break;
-        }
-        if (++result.expanded > nodeBudget) {
-            result.gaveUp = true;
-            break;
-        }
-        Cells reached = reach(board, current.crates, current.player);
-        if (corrals != nullptr && corralDeadlock(board, current.crates, reached, corrals)) {
-            continue;
-        }
-        forEachCell(current.crates, [&](int c) {
-            for (int d = 0; d < 4; d++) {
-                int pusher = c - board.step[d];
-                int dest = c + board.step[d];
-                if (!reached.has(pusher) || board.wall[static_cast<size_t>(dest)] || current.crates.has(dest) ||
-                    board.dead[static_cast<size_t>(dest)]) {
-                    continue;
-                }
-                Cells next = current.crates;
-                next.clear(c);
-                next.set(dest);
-                if (freezeDeadlock(board, next, dest)) {
-                    continue;
-                }
-                // The player stands where the crate was.
-                int h = bound(next, c);
-                if (h >= unreachable) {
-                    continue;
-                }
-                int player = lowest(reach(board, next, c));
-                int g = current.g + 1;
-                size_t slot = table.find(nodes, next, player);
-                if (table.slots[slot] >= 0) {
-                    Node& known = nodes[static_cast<size_t>(table.slots[slot])];
-                    if (known.g <= g) {
-                        continue;
-                    }
-                    known.g = static_cast<int16_t>(g);
-                    known.parent = top.node;
-                    known.pushed = static_cast<int16_t>(c);
-                    known.dir = static_cast<int8_t>(d);
-                    open.push(Open{g + h, g, table.slots[slot]});
-                    continue;
-                }
-                nodes.push_back(Node{next, static_cast<int16_t>(player), static_cast<int16_t>(g), top.node,
-                                     static_cast<int16_t>(c), static_cast<int8_t>(d)});
-                table.slots[slot] = static_cast<int32_t>(nodes.size() - 1);
-                if (++table.used * 2 > table.slots.size()) {
-                    table.grow(nodes);
-                }
-                open.push(Open{g + h, g, static_cast<int32_t>(nodes.size() - 1)});
-            }
-        });
-    }
-    result.stored = static_cast<long>(nodes.size());
-    if (reachedGoal < 0) {
-        return result;
-    }
-    std::vector<std::pair<int, int>> pushes;  // crate cell, direction
-    for (int32_t n = reachedGoal; nodes[static_cast<size_t>(n)].parent >= 0; n = nodes[static_cast<size_t>(n)].parent) {
-        pushes.emplace_back(nodes[static_cast<size_t>(n)].pushed, nodes[static_cast<size_t>(n)].dir);
-    }
-    std::reverse(pushes.begin(), pushes.end());
-    result.solved = true;
-    result.pushes = static_cast<int>(pushes.size());
-    if (wantMoves) {
-        Cells crates = start;
-        int player = startPlayer;
-        for (auto [c, d] : pushes) {
-            result.moves += walk(board, crates, player, c - board.step[d]);
-            result.moves += pushLetters[d];
-            crates.clear(c);
-            crates.set(c + board.step[d]);
-            player = c;
-        }
-    }
-    return result;
-}
-
-}  // namespace
-
-Solution solve(const Board& board, long nodeBudget) {
-    CorralCache corrals;
-    return search(board, board.crates, board.player, Goal::targetsCovered, nodeBudget, &corrals, true);
+Solution solve(const Board& board, long megabytes) {
+    SearchLimits limits;
+    limits.memory = static_cast<size_t>(megabytes) << 20;
+    ::Solution found = ::solve(board, board.start(), limits);
+    Solution s;
+    s.solved = found.outcome == solved;
+    s.gaveUp = found.outcome == undecided;
+    s.pushes = found.pushes;
+    s.moves = found.moves;
+    s.expanded = found.expanded;
+    return s;
 }
 
 bool replay(const Board& board, const std::string& moves, int* pushes, bool* solved, Cells* used,
@@ -742,8 +210,7 @@ Measures measure(const Board& board, const Level* level, const Solution& solutio
     m.crates = board.crates.count();
     m.pushes = solution.pushes;
     m.moves = static_cast<int>(solution.moves.size());
-    m.bound = matchingBound(board, board.crates, board.player);
-    m.freeBound = freeMatchingBound(board, board.crates);
+    m.bound = matchingBound(board, board.start());
     m.excess = m.pushes - m.bound;
     m.effort = solution.expanded;
     m.score = difficulty(m.effort, m.excess);
@@ -1021,7 +488,7 @@ std::vector<Start> distantStarts(const Board& solved, int width, int depth, int 
                     if (!seen.insert({hashState(b.crates, b.player), b.player}).second) {
                         continue;
                     }
-                    b.bound = matchingBound(solved, b.crates, b.player);
+                    b.bound = matchingBound(solved, Position{b.crates, b.player});
                     next.push_back(std::move(b));
                 }
             }

@@ -13,10 +13,10 @@ def rows(report):
     out = {}
     for line in report.split("\n"):
         v = line.split()
-        # number, crates, pushes, moves, bound, free bound, excess, crate
-        # changes, floor per crate, effort, score, used %, name
-        if len(v) >= 13 and v[0].isdigit() and v[11].endswith("%"):
-            out[int(v[0])] = dict(crates=int(v[1]), pushes=int(v[2]), excess=int(v[6]), effort=int(v[9]))
+        # number, crates, pushes, moves, bound, excess, crate changes,
+        # floor per crate, effort, score, used %, name
+        if len(v) >= 12 and v[0].isdigit() and v[10].endswith("%"):
+            out[int(v[0])] = dict(crates=int(v[1]), pushes=int(v[2]), excess=int(v[5]), effort=int(v[8]))
     return out
 
 

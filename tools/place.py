@@ -42,7 +42,7 @@ def main():
         batch, solutions = os.path.join(folder, "tries.txt"), os.path.join(folder, "tries.sol")
         with open(batch, "w", encoding="utf-8") as f:
             f.write("\n".join(tried))
-        subprocess.run([SOLVE, batch, "--budget", "20000", "--solutions", solutions], capture_output=True)
+        subprocess.run([SOLVE, batch, "--budget", "64", "--solutions", solutions], capture_output=True)
         # The checker pairs levels and solutions in order, so only the solved go on.
         solved = {int(l.split("\t")[0][1:]) for l in open(solutions, encoding="utf-8") if l.startswith("p")}
         kept = [t for i, t in enumerate(tried) if i in solved]

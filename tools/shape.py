@@ -7,7 +7,7 @@ more excess, pushes and crates. It proposes; a person picks and names.
 
 usage: tools/shape.py DRAWING SEED STEPS CRATES BUDGET NAME [START]
   DRAWING  the fixed walls and floor, with M and N cells
-  BUDGET   positions the solver may search per try
+  BUDGET   megabytes the solver may hold per try
   START    a level of that drawing to start from (else each crate is put
            one push from its target, so that the start is solvable)
 writes the best level so far (from the start on) to DRAWING.best and its

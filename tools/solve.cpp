@@ -4,7 +4,7 @@
 // (its effort), its moves (l u r d walks, L U R D pushes), and its identity
 // (the game's, by which it shows a level's least pushes beside the player's).
 //
-// usage: boxtolo_solve LEVELFILE [--levels FIRST-LAST] [--budget NODES] [--solutions OUT]
+// usage: boxtolo_solve LEVELFILE [--levels FIRST-LAST] [--budget MEGABYTES] [--solutions OUT]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,12 +17,12 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s LEVELFILE [--levels FIRST-LAST] [--budget NODES] [--solutions OUT]\n",
+        std::fprintf(stderr, "usage: %s LEVELFILE [--levels FIRST-LAST] [--budget MEGABYTES] [--solutions OUT]\n",
                      argv[0]);
         return 2;
     }
     int first = 1, last = 1 << 30;
-    long budget = 40000000;
+    long budget = 256;
     const char* out = nullptr;
     for (int i = 2; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--levels") == 0) {
@@ -45,6 +45,8 @@ int main(int argc, char** argv) {
                      "boxtolo_solve\n");
     }
     int failures = 0;
+    long positions = 0;
+    double slowest = 0;
     auto all = std::chrono::steady_clock::now();
     int index = 0;
     for (const Level* level = loaded.level; level != nullptr; level = level->next) {
@@ -61,13 +63,15 @@ int main(int argc, char** argv) {
         auto start = std::chrono::steady_clock::now();
         levelkit::Solution s = levelkit::solve(board, budget);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        positions += s.expanded;
+        slowest = seconds > slowest ? seconds : slowest;
         if (!s.solved) {
             std::printf("%2d  %s after %ld positions (%.1f s)  %s\n", index, s.gaveUp ? "gave up" : "UNSOLVABLE",
                         s.expanded, seconds, level->name);
             failures++;
             continue;
         }
-        std::printf("%2d  %3d pushes %4zu moves %10ld positions %7.1f s  %s\n", index, s.pushes, s.moves.size(),
+        std::printf("%2d  %3d pushes %4zu moves %10ld positions %7.3f s  %s\n", index, s.pushes, s.moves.size(),
                     s.expanded, seconds, level->name);
         std::fflush(stdout);
         if (solutions != nullptr) {
@@ -75,7 +79,9 @@ int main(int argc, char** argv) {
                          static_cast<unsigned long long>(levelIdentity(level)));
         }
     }
-    std::printf("all: %.1f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - all).count());
+    double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - all).count();
+    std::printf("all: %.2f s, the slowest %.3f s, %ld positions, %.0f positions a second\n", total, slowest, positions,
+                total > 0 ? positions / total : 0.0);
     if (solutions != nullptr) {
         std::fclose(solutions);
     }
