@@ -14,6 +14,7 @@
 #include "file.h"
 #include "input.h"
 #include "results.h"
+#include "solver.h"
 #include "tiles.h"
 #include "window.h"
 
@@ -51,8 +52,6 @@ constexpr uint8_t restartStep = 8;
 constexpr uint8_t chainedStep = 16;
 constexpr int firstHistoryCapacity = 64;
 
-constexpr int maxCells = maxLevelWidth * maxLevelHeight;
-
 struct PlayState {
     Level* firstLevel;   // the loaded list, owned
     Level* level;        // working copy: own record and cells, borrowed name and links
@@ -79,7 +78,9 @@ struct PlayState {
     bool redoing;       // the steps made now repeat undone ones
     bool won;           // the last push left no target open
     Coordinates selected;    // the crate chosen by a click, x -1 when none
-    bool marked[maxCells];  // where it can be pushed, row by row
+    Board board;             // the current level's, for the searches
+    bool boardReady;
+    CratePaths paths;  // where the chosen crate can go
 };
 
 const SDL_Color white{255, 255, 255, 0};
@@ -475,203 +476,85 @@ bool processMovement(int dir, PlayState* state) {
 
 void restartLevel(PlayState* state);
 
-// Cells of the working copy are numbered row by row; a search keeps what it
-// needs for every cell in fixed arrays, so no step of it allocates.
-int cellIndex(const Level* level, Coordinates cell) {
-    return cell.y * level->size.x + cell.x;
-}
-
-Coordinates cellAt(const Level* level, int index) {
-    return Coordinates{index % level->size.x, index / level->size.x};
-}
-
-// Walking distances from `from` to every cell without a push, a crate at
-// `crateAt` (-1: none) and away from `crateFrom` (-1: none): the one crate a
-// push search moves. Unreached cells are -1; `lastStep` is the direction of
-// the last step into each cell.
-void walkDistances(const Level* level, Coordinates from, int crateFrom, int crateAt, int* distance, int* lastStep) {
-    int cells = level->size.x * level->size.y;
-    for (int i = 0; i < cells; i++) {
-        distance[i] = -1;
-    }
-    int queue[maxCells];
-    int head = 0, tail = 0;
-    int start = cellIndex(level, from);
-    distance[start] = 0;
-    queue[tail++] = start;
-    while (head < tail) {
-        int at = queue[head++];
-        Coordinates here = cellAt(level, at);
-        for (int dir = 0; dir < directionCount; dir++) {
-            Coordinates next{here.x + directionSteps[dir].x, here.y + directionSteps[dir].y};
-            if (!inside(level, next.x, next.y)) {
-                continue;
-            }
-            int index = cellIndex(level, next);
-            TileState cell = level->tiles[index];
-            bool free = index == crateFrom ? true : walkable(cell);
-            if (!free || index == crateAt || distance[index] >= 0) {
-                continue;
-            }
-            distance[index] = distance[at] + 1;
-            lastStep[index] = dir;
-            queue[tail++] = index;
-        }
+// The walls and targets of the level entered, as the searches read them;
+// without memory for them clicks do nothing and the game goes on.
+void readLevelBoard(PlayState* state) {
+    Position unused;
+    try {
+        state->boardReady = readBoard(state->backupLevel, Coordinates{-1, -1}, &state->board, &unused);
+    } catch (const std::bad_alloc&) {
+        state->boardReady = false;
     }
 }
 
-// A shortest walk from the player to `to` without pushing, as directions
-// into `steps` (room for maxCells). The number of steps, or -1 when the
-// player cannot get there.
-int walkPath(const Level* level, Coordinates from, Coordinates to, int* steps) {
-    if (!inside(level, to.x, to.y)) {
-        return -1;
-    }
-    int distance[maxCells];
-    int lastStep[maxCells];
-    walkDistances(level, from, -1, -1, distance, lastStep);
-    int at = cellIndex(level, to);
-    int count = distance[at];
-    for (int i = count - 1; i >= 0; i--) {
-        steps[i] = lastStep[at];
-        Coordinates back = cellAt(level, at);
-        at = cellIndex(level, Coordinates{back.x - directionSteps[steps[i]].x, back.y - directionSteps[steps[i]].y});
-    }
-    return count;
-}
-
-// Where one crate can be pushed, the others standing where they are: every
-// position of it after some pushes, the player behind it (a state: the
-// crate's cell times four plus the direction of its last push), reached
-// with the fewest pushes and then the fewest moves.
-struct PushSearch {
-    int pushes[maxCells * directionCount];  // -1: not reached
-    int moves[maxCells * directionCount];
-    int previous[maxCells * directionCount];  // the state before, -1 for the first push
-};
-
-void searchPushes(const Level* level, Coordinates player, Coordinates crate, PushSearch* search) {
-    int states = level->size.x * level->size.y * directionCount;
-    for (int i = 0; i < states; i++) {
-        search->pushes[i] = -1;
-    }
-    int crateFrom = cellIndex(level, crate);
-    // Pushes are searched a layer at a time: every state of a layer comes
-    // from the one before with one push more, so its fewest moves are known
-    // once the layer before is done.
-    int layer[maxCells * directionCount];
-    int next[maxCells * directionCount];
-    int layerSize = 0;
-    int distance[maxCells];
-    int lastStep[maxCells];
-    for (int depth = 0;; depth++) {
-        int nextSize = 0;
-        for (int i = (depth == 0 ? -1 : 0); i < layerSize; i++) {
-            int state = i < 0 ? -1 : layer[i];
-            Coordinates at = state < 0 ? crate : cellAt(level, state / directionCount);
-            Coordinates from = state < 0 ? player : Coordinates{at.x - directionSteps[state % directionCount].x,
-                                                                at.y - directionSteps[state % directionCount].y};
-            int movesSoFar = state < 0 ? 0 : search->moves[state];
-            walkDistances(level, from, crateFrom, cellIndex(level, at), distance, lastStep);
-            for (int dir = 0; dir < directionCount; dir++) {
-                Coordinates behind{at.x - directionSteps[dir].x, at.y - directionSteps[dir].y};
-                Coordinates beyond{at.x + directionSteps[dir].x, at.y + directionSteps[dir].y};
-                if (!inside(level, behind.x, behind.y) || !inside(level, beyond.x, beyond.y)) {
-                    continue;
-                }
-                int walk = distance[cellIndex(level, behind)];
-                int target = cellIndex(level, beyond);
-                bool free = target == crateFrom || walkable(level->tiles[target]);
-                if (walk < 0 || !free) {
-                    continue;
-                }
-                int reached = target * directionCount + dir;
-                int cost = movesSoFar + walk + 1;
-                if (search->pushes[reached] < 0) {
-                    search->pushes[reached] = depth + 1;
-                    search->moves[reached] = cost;
-                    search->previous[reached] = state;
-                    next[nextSize++] = reached;
-                } else if (search->pushes[reached] == depth + 1 && cost < search->moves[reached]) {
-                    search->moves[reached] = cost;
-                    search->previous[reached] = state;
-                }
+// The crates and the player of the working copy, as the searches read them.
+Position positionNow(const PlayState* state) {
+    Position position;
+    const Level* level = state->level;
+    for (int y = 0; y < level->size.y; y++) {
+        for (int x = 0; x < level->size.x; x++) {
+            TileState cell = getTileState(level, x, y);
+            int at = boardCell(state->board, Coordinates{x, y});
+            if ((cell == crateS || cell == crateOnTargetS) && !state->board.wall[static_cast<size_t>(at)]) {
+                position.crates.set(at);
             }
         }
-        if (nextSize == 0) {
-            return;
-        }
-        std::memcpy(layer, next, sizeof(int) * static_cast<size_t>(nextSize));
-        layerSize = nextSize;
     }
+    position.player = boardCell(state->board, state->player);
+    return position;
 }
 
-// The best state with the crate at `cell`, or -1 when it cannot get there.
-int bestStateAt(const Level* level, const PushSearch& search, Coordinates cell) {
-    int best = -1;
-    for (int dir = 0; dir < directionCount; dir++) {
-        int state = cellIndex(level, cell) * directionCount + dir;
-        if (search.pushes[state] < 0) {
-            continue;
+// Makes `moves` (l u r d walks, L U R D pushes) through the rules as one
+// click: one undo takes them all back, and a push that wins ends them.
+void playMoves(PlayState* state, const std::string& moves) {
+    startChain(state);
+    for (char move : moves) {
+        if (state->won || state->result != -1) {
+            break;
         }
-        if (best < 0 || search.pushes[state] < search.pushes[best] ||
-            (search.pushes[state] == search.pushes[best] && search.moves[state] < search.moves[best])) {
-            best = state;
-        }
+        processMovement(static_cast<int>(std::strchr("lurdLURD", move) - "lurdLURD") % directionCount, state);
     }
-    return best;
+    endChain(state);
 }
 
-// Walks to `target` by a shortest way, every step a move of the rules, as
-// one click. False when the player cannot get there.
+// Walks to `target` by a shortest way. False when the player cannot get
+// there or stands there already.
 bool walkTo(PlayState* state, Coordinates target) {
-    int steps[maxCells];
-    int count = walkPath(state->level, state->player, target, steps);
-    if (count <= 0) {
+    std::string moves;
+    try {
+        Position now = positionNow(state);
+        if (!walkMoves(state->board, now.crates, now.player, boardCell(state->board, target), &moves)) {
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
         return false;
     }
-    startChain(state);
-    for (int i = 0; i < count; i++) {
-        processMovement(steps[i], state);
-    }
-    endChain(state);
-    return true;
+    playMoves(state, moves);
+    return !moves.empty();
 }
 
-// Pushes the crate at `crate` to `target` with the fewest pushes and then
-// the fewest moves, as one click; a push that wins ends it.
-void pushTo(PlayState* state, Coordinates crate, Coordinates target) {
-    PushSearch search;
-    searchPushes(state->level, state->player, crate, &search);
-    int pushes[maxCells * directionCount];
-    int count = 0;
-    for (int at = bestStateAt(state->level, search, target); at >= 0; at = search.previous[at]) {
-        pushes[count++] = at % directionCount;
+// Pushes the chosen crate to `target` with the fewest pushes and then the
+// fewest moves.
+void pushTo(PlayState* state, Coordinates target) {
+    try {
+        playMoves(state, crateMoves(state->board, positionNow(state), state->paths, boardCell(state->board, target)));
+    } catch (const std::bad_alloc&) {
     }
-    startChain(state);
-    for (int i = count - 1; i >= 0 && !state->won && state->result == -1; i--) {
-        Coordinates step = directionSteps[pushes[i]];
-        int walk[maxCells];
-        int walkSteps = walkPath(state->level, state->player, Coordinates{crate.x - step.x, crate.y - step.y}, walk);
-        for (int j = 0; j < walkSteps; j++) {
-            processMovement(walk[j], state);
-        }
-        processMovement(pushes[i], state);
-        crate = Coordinates{crate.x + step.x, crate.y + step.y};
-    }
-    endChain(state);
 }
 
-// Chooses the crate at `crate` and marks where it can be pushed.
+// Chooses the crate at `crate` and finds where it can be pushed.
 void selectCrate(PlayState* state, Coordinates crate) {
-    PushSearch search;
-    searchPushes(state->level, state->player, crate, &search);
-    state->selected = crate;
-    for (int i = 0; i < state->level->size.x * state->level->size.y; i++) {
-        state->marked[i] = bestStateAt(state->level, search, cellAt(state->level, i)) >= 0;
+    try {
+        findCratePaths(state->board, positionNow(state), boardCell(state->board, crate), &state->paths);
+        state->selected = crate;
+    } catch (const std::bad_alloc&) {
     }
-    // A click on the crate itself puts it down.
-    state->marked[cellIndex(state->level, crate)] = false;
+}
+
+// Whether the chosen crate can be pushed to `cell`; its own cell is never
+// marked, so that a click on it puts it down.
+bool marked(const PlayState* state, Coordinates cell) {
+    return state->selected.x >= 0 && crateCanReach(state->paths, boardCell(state->board, cell));
 }
 
 // Forgets the chosen crate; true when there was one.
@@ -788,9 +671,11 @@ void render(PlayState* state) {
     }
     renderTile(renderer, tiles, player, startX + state->player.x, startY + state->player.y);
     if (state->selected.x >= 0) {
-        for (int i = 0; i < level->size.x * level->size.y; i++) {
-            if (state->marked[i]) {
-                renderTile(renderer, tiles, marker, startX + i % level->size.x, startY + i / level->size.x);
+        for (int i = 0; i < level->size.x; i++) {
+            for (int j = 0; j < level->size.y; j++) {
+                if (marked(state, Coordinates{i, j})) {
+                    renderTile(renderer, tiles, marker, startX + i, startY + j);
+                }
             }
         }
         renderTile(renderer, tiles, selection, startX + state->selected.x, startY + state->selected.y);
@@ -815,6 +700,7 @@ void render(PlayState* state) {
 // Returns whether the alert had to be shown.
 bool makeCurrent(PlayState* state, Level* level) {
     if (fillState(state, level)) {
+        readLevelBoard(state);
         return false;
     }
     if (showAlert(state, "Memóriafoglalási hiba") == dialogClosed) {
@@ -1037,9 +923,12 @@ bool handleKeyup(PlayState* state, SDL_Scancode key) {
 // there and any other cell puts it down; else a crate is chosen, and a floor
 // or target cell the player can reach is walked to.
 bool clickLevel(PlayState* state, Coordinates cell, Coordinates chosen, bool wasMarked) {
+    if (!state->boardReady) {
+        return false;
+    }
     if (chosen.x >= 0) {
         if (wasMarked) {
-            pushTo(state, chosen, cell);
+            pushTo(state, cell);
         }
         return true;
     }
@@ -1057,7 +946,7 @@ bool handleClick(PlayState* state, int x, int y) {
     Coordinates cell{x / tileSize - start.x, y / tileSize - start.y};
     bool onLevel = x >= 0 && y >= 0 && inside(level, cell.x, cell.y);
     Coordinates chosen = state->selected;
-    bool wasMarked = onLevel && chosen.x >= 0 && state->marked[cellIndex(level, cell)];
+    bool wasMarked = onLevel && marked(state, cell);
     bool putDown = clearSelection(state);
     for (const PlayButton& button : playButtons) {
         if (clickTile(button.cell.x, button.cell.y, x, y)) {
@@ -1122,6 +1011,7 @@ int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
     if (!fillState(&state, loaded.level)) {
         return refuse(renderer, tiles, font, loaded.level, "Memóriafoglalási hiba");
     }
+    readLevelBoard(&state);
     state.result = -1;
     state.renderer = renderer;
     state.tiles = tiles;

@@ -313,8 +313,9 @@ SearchNode& node(Search* s, size_t index) {
 
 // What the search holds: its nodes, its table and its open lists.
 size_t heldBytes(const Search* s) {
+    // The open lists may hold twice their entries while they grow.
     return s->chunks.size() * chunkNodes * sizeof(SearchNode) + s->table.size() * sizeof(uint64_t) +
-           s->openCount * sizeof(int32_t);
+           2 * s->openCount * sizeof(int32_t);
 }
 
 // The slot of the position in the table, or the empty slot where it goes.

@@ -16,6 +16,9 @@ struct Played {
         state.firstLevel = list;
         state.result = -1;
         ok = list != nullptr && fillState(&state, list);
+        if (ok) {
+            readLevelBoard(&state);
+        }
     }
     ~Played() {
         freeState(&state);
@@ -287,78 +290,6 @@ TEST_F(PlayWin, UndoTakesBackMovesPushesAndRestarts) {
     EXPECT_EQ(levelRows(won.list)[1], "# @*#");
 }
 
-// The player's shortest walks without a push, on the working copy.
-TEST(ClickSearches, WalksGoTheShortestWayAroundCratesOrNowhere) {
-    struct Case {
-        const char* label;
-        std::vector<std::string> rows;
-        Coordinates to;
-        int steps;  // -1: cannot get there
-    };
-    const std::vector<Case> cases = {
-        {"straight on", {"#######", "#@   .#", "#######"}, {4, 1}, 3},
-        {"onto a target", {"#######", "#@   .#", "#######"}, {5, 1}, 4},
-        {"where it stands", {"#######", "#@   .#", "#######"}, {1, 1}, 0},
-        {"around a crate", {"#######", "#@ $ .#", "#    .#", "#######"}, {4, 1}, 5},
-        {"walled off", {"#######", "#@ # .#", "#######"}, {4, 1}, -1},
-        {"behind a crate in a corridor", {"#######", "#@ $ .#", "#######"}, {4, 1}, -1},
-        {"onto a crate", {"#######", "#@ $ .#", "#######"}, {3, 1}, -1},
-        {"onto a wall", {"#######", "#@ $ .#", "#######"}, {0, 1}, -1},
-        {"outside the level", {"#######", "#@ $ .#", "#######"}, {9, 1}, -1},
-    };
-    for (const Case& c : cases) {
-        Played played(asText(c.rows));
-        ASSERT_TRUE(played.ok) << c.label;
-        int steps[maxCells];
-        int count = walkPath(played.state.level, played.state.player, c.to, steps);
-        EXPECT_EQ(count, c.steps) << c.label;
-        // Walked through the rules, the steps arrive without a push.
-        for (int i = 0; i < count; i++) {
-            EXPECT_TRUE(processMovement(steps[i], &played.state)) << c.label;
-        }
-        if (count >= 0) {
-            EXPECT_TRUE(played.state.player.x == c.to.x && played.state.player.y == c.to.y) << c.label;
-            EXPECT_EQ(played.state.pushes, 0) << c.label;
-        }
-    }
-}
-
-// Where one crate can be pushed, the others standing still, with the
-// fewest pushes and then the fewest moves for the player walking round.
-TEST(ClickSearches, PushesAreTheFewestAndTheWalksBetweenThemTheShortest) {
-    struct Case {
-        const char* label;
-        std::vector<std::string> rows;
-        Coordinates crate, to;
-        int pushes, moves;  // pushes -1: it cannot get there
-    };
-    const std::vector<Case> cases = {
-        {"straight on", {"########", "#@$   .#", "########"}, {2, 1}, {5, 1}, 3, 3},
-        {"the figure goes round to push down",
-         {"#######", "#     #", "# $   #", "# @   #", "# .   #", "#######"}, {2, 2}, {2, 4}, 2, 6},
-        {"a walk to the side first", {"#########", "#   $  .#", "#@      #", "#########"}, {4, 1}, {6, 1}, 2, 5},
-        {"not into a corner it cannot leave", {"######", "#@$  #", "##.. #", "######"}, {2, 1}, {2, 2}, -1, 0},
-        {"not through another crate", {"#######", "#@$$ .#", "#######"}, {2, 1}, {4, 1}, -1, 0},
-        {"the other crate goes round", {"#######", "#@$ $.#", "#    .#", "#######"}, {2, 1}, {3, 2}, -1, 0},
-        {"a crate on a target moves too", {"#######", "#@* . #", "#######"}, {2, 1}, {5, 1}, 3, 3},
-        {"back across its start", {"######", "#@$  #", "## # #", "##   #", "######"}, {2, 1}, {1, 1}, 3, 9},
-    };
-    for (const Case& c : cases) {
-        Played played(asText(c.rows));
-        ASSERT_TRUE(played.ok) << c.label;
-        PushSearch search;
-        searchPushes(played.state.level, played.state.player, c.crate, &search);
-        int best = bestStateAt(played.state.level, search, c.to);
-        if (c.pushes < 0) {
-            EXPECT_EQ(best, -1) << c.label;
-            continue;
-        }
-        ASSERT_GE(best, 0) << c.label;
-        EXPECT_EQ(search.pushes[best], c.pushes) << c.label;
-        EXPECT_EQ(search.moves[best], c.moves) << c.label;
-    }
-}
-
 // A click push runs every step through the rules and stops at the push
 // that wins, short of the cell clicked; one undo takes the click back, and
 // redo does it again, winning again.
@@ -371,7 +302,8 @@ TEST_F(PlayWin, AClickPushStopsAtTheWinAndIsOneUndo) {
     played.state.player = Coordinates{1, 1};
     std::vector<std::string> before = played.board();
     press(SDL_SCANCODE_RETURN);  // the win alert
-    pushTo(&played.state, Coordinates{4, 1}, Coordinates{7, 1});
+    selectCrate(&played.state, Coordinates{4, 1});
+    pushTo(&played.state, Coordinates{7, 1});
     EXPECT_TRUE(played.state.won);
     EXPECT_EQ(played.board()[1], "#   @*  #") << "the walk, then one push onto the target";
     EXPECT_EQ(played.state.moves, 3);
