@@ -16,8 +16,9 @@ namespace {
 // What the chooser shows of a level besides its picture.
 struct Mark {
     bool solved;
-    bool star;  // the best pushes are the proven least
-    Win best;   // by pushes, when solved
+    bool hasBest;  // a win of its own, not one with a hint
+    bool star;     // the best pushes are the proven least
+    Win best;      // by pushes, when it has one
     int optimum;  // the proven least pushes, 0 when unknown
 };
 
@@ -150,7 +151,7 @@ void render(ChooseState* state) {
     const Mark& mark = state->marks[static_cast<size_t>(state->cursor)];
     char best[64] = "";
     char optimum[64] = "";
-    if (mark.solved) {
+    if (mark.hasBest) {
         std::snprintf(best, sizeof best, "Legjobb: %d lépés, %d tolás", mark.best.moves, mark.best.pushes);
     }
     if (mark.optimum > 0) {
@@ -252,14 +253,15 @@ void markLevels(ChooseState* state) {
     std::unordered_map<uint64_t, int> optimum = readOptimum(findAsset(solutionsName, &installed));
     for (const Level* level : state->levels) {
         uint64_t identity = levelIdentity(level);
-        Mark mark{false, false, Win{}, 0};
+        Mark mark{false, false, false, Win{}, 0};
         auto known = optimum.find(identity);
         mark.optimum = known != optimum.end() ? known->second : 0;
         auto kept = results.find(identity);
-        if (kept != results.end() && kept->second.byPushesKnown) {
+        if (kept != results.end() && kept->second.solved()) {
             mark.solved = true;
+            mark.hasBest = kept->second.byPushesKnown;
             mark.best = kept->second.byPushes;
-            mark.star = mark.best.pushes == mark.optimum;
+            mark.star = mark.hasBest && mark.best.pushes == mark.optimum;
         }
         state->marks.push_back(mark);
     }

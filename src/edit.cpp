@@ -9,9 +9,14 @@
 #include <new>
 #include <cstring>
 
+#include <chrono>
+#include <string>
+#include <vector>
+
 #include "coordinates.h"
 #include "file.h"
 #include "input.h"
+#include "solver.h"
 #include "tiles.h"
 #include "window.h"
 
@@ -64,6 +69,8 @@ struct EditState {
     bool shift;             // a Shift key is held: Backspace redoes
     bool stroke;            // a mouse button went down on the level and is held
     Coordinates strokeCell;  // the cell it last placed in
+    bool thinking;           // a search runs: the name row says so
+    std::vector<SDL_Event> waiting;  // input that came while it ran
 };
 
 constexpr int paletteSize = 7;
@@ -516,6 +523,80 @@ void saveState(EditState* state) {
     }
 }
 
+// --- the solvability test ---------------------------------------------------
+
+// Why the play screen would refuse the level, in one sentence, or null.
+const char* refusal(const Level* level) {
+    int players = 0, crates = 0, targets = 0;
+    for (int i = 0; i < level->size.x * level->size.y; i++) {
+        TileState cell = level->tiles[i];
+        players += cell == playerS || cell == playerOnTargetS;
+        crates += cell == crateS || cell == crateOnTargetS;
+        targets += cell == targetS || cell == crateOnTargetS || cell == playerOnTargetS;
+    }
+    if (players == 0) {
+        return "A pályán nincs játékos";
+    }
+    if (players > 1) {
+        return "A pályán több játékos is van";
+    }
+    if (crates < targets) {
+        return "A pályán kevesebb a láda, mint a cél";
+    }
+    return nullptr;
+}
+
+void render(EditState* state);
+
+// Tells whether the current level can be solved, and in how few pushes:
+// the solver runs with the window alive, and Escape stops it.
+void testLevel(EditState* state) {
+    const Level* level = state->level;
+    if (level == nullptr) {
+        return;
+    }
+    const char* message = refusal(level);
+    char text[64];
+    if (message == nullptr) {
+        try {
+            Board board;
+            Position start;
+            readBoard(level, Coordinates{-1, -1}, &board, &start);
+            Search search;
+            startSearch(&search, board, start, SearchLimits());
+            auto began = std::chrono::steady_clock::now();
+            WorkEnd end = keepAliveWhile(
+                state->renderer,
+                [&] {
+                    return continueSearch(&search, 64) == searching &&
+                           std::chrono::steady_clock::now() - began < std::chrono::seconds(10);
+                },
+                [&] {
+                    state->thinking = true;
+                    render(state);
+                },
+                &state->waiting);
+            state->thinking = false;
+            if (end == windowClosed) {
+                state->result = 0;
+            }
+            if (end != workDone) {
+                return;
+            }
+            std::snprintf(text, sizeof text, "Megoldható: %zu tolás", search.solution.size());
+            message = search.outcome == solved       ? text
+                      : search.outcome == noSolution ? "Nem megoldható"
+                                                     : "Nem dőlt el";
+        } catch (const std::bad_alloc&) {
+            state->thinking = false;
+            message = "Nem dőlt el";
+        }
+    }
+    if (showAlert(state, message) == dialogClosed) {
+        state->result = 0;
+    }
+}
+
 // --- screen ----------------------------------------------------------------
 
 bool moveSelection(int dir, EditState* state) {
@@ -658,7 +739,7 @@ void handleExitToMenu(EditState* state) {
     }
 }
 
-enum EditAction { leave, store, previous, next, addBefore, addAfter, remove, takeBack };
+enum EditAction { leave, store, previous, next, addBefore, addAfter, remove, takeBack, doAgain, tryOut };
 
 // When a button's picture is drawn; its cell acts always.
 enum Shown { always, withPrevious, withNext, withLevel };
@@ -680,11 +761,13 @@ const EditButton editButtons[] = {
     {{18, 11}, add, addAfter, always},
     {{0, 10}, deleteButton, remove, withLevel},
     {{0, 9}, undo, takeBack, always},
+    {{2, 11}, redo, doAgain, always},
+    {{17, 11}, test, tryOut, withLevel},
 };
 
-// Clicks on the name row between the add buttons rename the level.
-constexpr int renameLeft = 2;
-constexpr int renameRight = 17;
+// Clicks on the name row between the redo and test buttons rename the level.
+constexpr int renameLeft = 3;
+constexpr int renameRight = 16;
 const Coordinates nameCell{10, 11};
 // The level row runs between the two add buttons.
 constexpr int rowLeft = renameLeft * tileSize + 8;
@@ -716,6 +799,11 @@ bool act(EditState* state, EditAction action) {
             break;
         case takeBack:
             return undoEdit(state);
+        case doAgain:
+            return redoEdit(state);
+        case tryOut:
+            testLevel(state);
+            break;
     }
     return true;
 }
@@ -763,8 +851,8 @@ void render(EditState* state) {
         }
         char numberText[32];
         std::snprintf(numberText, sizeof numberText, "%d/%d", number, count);
-        renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, numberText, level->name, nullptr,
-                       nullptr);
+        renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, numberText,
+                       state->thinking ? "Gondolkodom..." : level->name, nullptr, nullptr);
         if (level->next != nullptr) {
             drawButtons(state, withNext);
         }
@@ -779,7 +867,7 @@ bool handleKeydown(EditState* state, SDL_Scancode key) {
     // level); the held button paints again only after a new press.
     state->stroke = false;
     if (key == SDL_SCANCODE_BACKSPACE) {
-        return state->shift ? redoEdit(state) : act(state, takeBack);  // with or without Ctrl
+        return act(state, state->shift ? doAgain : takeBack);  // with or without Ctrl
     }
     if (key == SDL_SCANCODE_LCTRL || key == SDL_SCANCODE_RCTRL) {
         state->ctrl = true;
@@ -800,6 +888,9 @@ bool handleKeydown(EditState* state, SDL_Scancode key) {
                 return false;
             case SDL_SCANCODE_V:
                 pasteLevels(state);
+                return true;
+            case SDL_SCANCODE_T:
+                act(state, tryOut);
                 return true;
             default:
                 return false;
@@ -984,11 +1075,11 @@ int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
         default:
             break;
     }
-    EditState state{loaded.level, loaded.level, {0, 0}, 0,  -1,    false, false, filename, renderer,
-                    tiles,        font,         smallFont, {}, false, false, {0, 0}};
+    EditState state{loaded.level, loaded.level, {0, 0}, 0,  -1,    false,  false, filename, renderer,
+                    tiles,        font,         smallFont, {}, false, false, {0, 0}, false, {}};
     render(&state);
     SDL_Event event;
-    while (waitEvent(renderer, &event) != 0) {
+    while (nextEvent(renderer, &state.waiting, &event) != 0) {
         bool redraw = handleEvent(event, &state);
         if (state.result != -1) {
             dropHistory(&state.history);

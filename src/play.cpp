@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <chrono>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "choose.h"
 #include "coordinates.h"
@@ -81,6 +83,14 @@ struct PlayState {
     Board board;             // the current level's, for the searches
     bool boardReady;
     CratePaths paths;  // where the chosen crate can go
+    bool hinted;       // a hint was taken since the level was entered or restarted
+    bool thinking;     // a search runs: the level row says so
+    std::vector<SDL_Event> waiting;  // input that came while it ran
+    std::vector<Push> plan;          // the rest of the last hint's solution
+    Position planFrom;               // the position it goes on from
+    bool hopeless;                   // proven: no solution from here
+    Cells lost;                      // the crates the instant rules found lost
+    Position judged;                 // the position the light was decided for
 };
 
 const SDL_Color white{255, 255, 255, 0};
@@ -307,6 +317,7 @@ bool fillState(PlayState* state, Level* level) {
     state->finished = checkFinished(state);
     state->moves = 0;
     state->pushes = 0;
+    state->hinted = false;
     return true;
 }
 
@@ -389,7 +400,7 @@ void keepWin(const PlayState* state) {
     try {
         Win win{state->moves, state->pushes, movesSoFar(state)};
         if (!win.solution.empty()) {
-            recordWin(resultsPath(), levelIdentity(state->level), win);
+            recordWin(resultsPath(), levelIdentity(state->level), win, !state->hinted);
         }
     } catch (const std::bad_alloc&) {
     }
@@ -557,6 +568,140 @@ bool marked(const PlayState* state, Coordinates cell) {
     return state->selected.x >= 0 && crateCanReach(state->paths, boardCell(state->board, cell));
 }
 
+// --- help: the hint and the light -----------------------------------------
+
+using Clock = std::chrono::steady_clock;
+
+long millisecondsSince(Clock::time_point began) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count());
+}
+
+// A search gives up after the longest a player waits for a hint.
+constexpr long longestMilliseconds = 10000;
+constexpr long slicePositions = 64;
+// The light's search never delays the next key.
+constexpr long lightMilliseconds = 5;
+constexpr size_t lightMemory = size_t{16} << 20;
+
+// The position with the player at the lowest cell he can walk to: two
+// positions the searches answer alike compare equal.
+Position normalized(const Board& board, Position position) {
+    reach(board, position.crates, position.player, &position.player);
+    return position;
+}
+
+bool samePosition(const Position& a, const Position& b) {
+    return a.player == b.player && a.crates == b.crates;
+}
+
+void render(PlayState* state);
+
+// Searches a push-optimal solution from `from`, the window alive while it
+// runs; its pushes become the plan. `searching` when it was cancelled or
+// the window closed.
+SearchOutcome think(PlayState* state, const Position& from) {
+    Search search;
+    startSearch(&search, state->board, from, SearchLimits());
+    Clock::time_point began = Clock::now();
+    WorkEnd end = keepAliveWhile(
+        state->renderer,
+        [&] {
+            return continueSearch(&search, slicePositions) == searching &&
+                   millisecondsSince(began) < longestMilliseconds;
+        },
+        [&] {
+            state->thinking = true;
+            render(state);
+        },
+        &state->waiting);
+    state->thinking = false;
+    if (end == windowClosed) {
+        state->result = 0;
+    }
+    if (end != workDone) {
+        return searching;
+    }
+    if (search.outcome == solved) {
+        state->plan = search.solution;
+    }
+    return search.outcome == searching ? undecided : search.outcome;
+}
+
+// Makes the next push of a push-optimal solution from the position on the
+// screen: the walk to its side and the push, as one click. A solution found
+// for the position before is followed without searching again.
+bool takeHint(PlayState* state) {
+    if (!state->boardReady || checkFinished(state)) {
+        return false;
+    }
+    std::string moves;
+    try {
+        Position now = normalized(state->board, positionNow(state));
+        if (state->plan.empty() || !samePosition(now, state->planFrom)) {
+            state->plan.clear();
+            SearchOutcome outcome = think(state, now);
+            const char* message = outcome == noSolution ? "Innen nincs megoldás"
+                                  : outcome == undecided ? "Nem találtam megoldást"
+                                                         : nullptr;
+            if (message != nullptr && showAlert(state, message) == dialogClosed) {
+                state->result = 0;
+            }
+            if (outcome != solved) {
+                return true;
+            }
+        }
+        Push next = state->plan.front();
+        state->plan.erase(state->plan.begin());
+        moves = solutionMoves(state->board, positionNow(state), std::vector<Push>{next});
+    } catch (const std::bad_alloc&) {
+        state->plan.clear();
+        return true;
+    }
+    state->hinted = true;
+    playMoves(state, moves);
+    try {
+        state->planFrom = normalized(state->board, positionNow(state));
+    } catch (const std::bad_alloc&) {
+        state->plan.clear();
+    }
+    return true;
+}
+
+// Decides whether the level can still be solved from the position on the
+// screen: at once by the instant rules, which also tell the crates lost,
+// else by a search small enough never to delay the next key. A walk
+// changes nothing of it, so only a new place of crates is judged.
+void judgePosition(PlayState* state) {
+    if (!state->boardReady) {
+        state->hopeless = false;
+        return;
+    }
+    try {
+        Position now = normalized(state->board, positionNow(state));
+        if (samePosition(now, state->judged)) {
+            return;
+        }
+        state->judged = now;
+        state->hopeless = hopelessNow(state->board, now.crates, &state->lost);
+        if (state->hopeless) {
+            return;
+        }
+        state->lost = Cells();
+        Search search;
+        SearchLimits limits;
+        limits.memory = lightMemory;
+        limits.optimal = false;
+        startSearch(&search, state->board, now, limits);
+        Clock::time_point began = Clock::now();
+        while (continueSearch(&search, slicePositions) == searching && millisecondsSince(began) < lightMilliseconds) {
+        }
+        state->hopeless = search.outcome == noSolution;
+    } catch (const std::bad_alloc&) {
+        state->hopeless = false;
+        state->lost = Cells();
+    }
+}
+
 // Forgets the chosen crate; true when there was one.
 bool clearSelection(PlayState* state) {
     bool had = state->selected.x >= 0;
@@ -610,6 +755,7 @@ enum PlayAction {
     takeBack,
     pickLevel,
     doAgain,
+    giveHint,
 };
 
 // When a button's picture is drawn; its cell acts always.
@@ -636,6 +782,7 @@ const PlayButton playButtons[] = {
     {{0, 3}, undo, takeBack, always},
     {{0, 4}, redo, doAgain, always},
     {{0, 10}, levelList, pickLevel, always},
+    {{0, 5}, hint, giveHint, always},
 };
 
 // The level row runs between the two level arrows.
@@ -670,6 +817,15 @@ void render(PlayState* state) {
         }
     }
     renderTile(renderer, tiles, player, startX + state->player.x, startY + state->player.y);
+    if (state->hopeless && state->boardReady) {
+        for (int i = 0; i < level->size.x; i++) {
+            for (int j = 0; j < level->size.y; j++) {
+                if (state->lost.has(boardCell(state->board, Coordinates{i, j}))) {
+                    renderTile(renderer, tiles, lost, startX + i, startY + j);
+                }
+            }
+        }
+    }
     if (state->selected.x >= 0) {
         for (int i = 0; i < level->size.x; i++) {
             for (int j = 0; j < level->size.y; j++) {
@@ -688,8 +844,8 @@ void render(PlayState* state) {
     char counters[64];
     std::snprintf(number, sizeof number, "%d/%d", state->levelNumber, state->levelCount);
     std::snprintf(counters, sizeof counters, "Lépés: %d  Tolás: %d", state->moves, state->pushes);
-    renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, number, level->name, counters,
-                   countersRoom);
+    const char* name = state->thinking ? "Gondolkodom..." : state->hopeless ? "Innen nincs megoldás" : level->name;
+    renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, number, name, counters, countersRoom);
     if (level->next != nullptr) {
         drawButtons(state, withNext);
     }
@@ -851,6 +1007,8 @@ bool act(PlayState* state, PlayAction action) {
             return true;
         case doAgain:
             return redoStep(state);
+        case giveHint:
+            return takeHint(state);
     }
     return false;
 }
@@ -898,6 +1056,8 @@ bool pressKey(PlayState* state, SDL_Scancode key) {
             return act(state, previous);
         case SDL_SCANCODE_TAB:
             return act(state, pickLevel);
+        case SDL_SCANCODE_H:
+            return act(state, giveHint);
         default:
             return false;
     }
@@ -1027,9 +1187,10 @@ int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
     state.unsaved = false;
     state.selected = Coordinates{-1, -1};
 
+    judgePosition(&state);
     render(&state);
     SDL_Event event;
-    while (waitEvent(renderer, &event) != 0) {
+    while (nextEvent(renderer, &state.waiting, &event) != 0) {
         bool redraw = handleEvent(event, &state);
         if (state.result != -1) {
             unloadLevel(state.firstLevel);
@@ -1037,6 +1198,7 @@ int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
             return state.result;
         }
         if (redraw) {
+            judgePosition(&state);
             render(&state);
         }
     }

@@ -18,8 +18,8 @@ namespace {
 
 const char* const resultsName = "/eredmenyek.txt";
 const char* const header =
-    "# azonosító, P (legkevesebb tolás) vagy M (legkevesebb lépés), lépések, tolások, "
-    "megoldás (l u r d: lépés, L U R D: tolás)\n";
+    "# azonosító, P (legkevesebb tolás) vagy M (legkevesebb lépés) vagy H (megoldva segítséggel), lépések, "
+    "tolások, megoldás (l u r d: lépés, L U R D: tolás)\n";
 // A line longer than this is no record of the game's; a file larger than
 // this is not read, and not written over either.
 constexpr size_t maxLineBytes = 1 << 20;
@@ -115,6 +115,10 @@ bool readIdentity(const char* p, uint64_t* identity) {
     return true;
 }
 
+// The kinds of record: the best wins, by pushes and by moves, and a win
+// that counts as solved but never as a best (kind H, ordered by pushes).
+constexpr const char* winKinds = "PMH";
+
 // A record line: its identity, kind and win. False for anything else.
 bool parseRecord(const Line& line, uint64_t* identity, char* kind, Win* win) {
     if (line.length > maxLineBytes || line.length < identityDigits + 3) {
@@ -126,7 +130,7 @@ bool parseRecord(const Line& line, uint64_t* identity, char* kind, Win* win) {
         return false;
     }
     const char* p = line.text + identityDigits;
-    if (*p++ != ' ' || (*p != 'P' && *p != 'M') || p[1] != ' ') {
+    if (*p++ != ' ' || *p == '\0' || std::strchr(winKinds, *p) == nullptr || p[1] != ' ') {
         return false;
     }
     *kind = *p;
@@ -154,15 +158,23 @@ bool parseRecord(const Line& line, uint64_t* identity, char* kind, Win* win) {
 
 // Whether `a` is a better win than `b` by the kind's order.
 bool better(const Win& a, const Win& b, char kind) {
-    if (kind == 'P') {
-        return a.pushes < b.pushes || (a.pushes == b.pushes && a.moves < b.moves);
+    if (kind == 'M') {
+        return a.moves < b.moves || (a.moves == b.moves && a.pushes < b.pushes);
     }
-    return a.moves < b.moves || (a.moves == b.moves && a.pushes < b.pushes);
+    return a.pushes < b.pushes || (a.pushes == b.pushes && a.moves < b.moves);
+}
+
+bool& knownOf(LevelResults* results, char kind) {
+    return kind == 'P' ? results->byPushesKnown : kind == 'M' ? results->byMovesKnown : results->helpedKnown;
+}
+
+Win& winOf(LevelResults* results, char kind) {
+    return kind == 'P' ? results->byPushes : kind == 'M' ? results->byMoves : results->helped;
 }
 
 void keepBest(LevelResults* results, char kind, const Win& win) {
-    bool& known = kind == 'P' ? results->byPushesKnown : results->byMovesKnown;
-    Win& kept = kind == 'P' ? results->byPushes : results->byMoves;
+    bool& known = knownOf(results, kind);
+    Win& kept = winOf(results, kind);
     if (!known || better(win, kept, kind)) {
         known = true;
         kept = win;
@@ -192,9 +204,9 @@ bool writeText(int fd, const void* what) {
     return true;
 }
 
-// Reads the file as it is now, puts the win in it where it beats a record,
-// and writes it whole. Runs under the lock.
-bool mergeAndWrite(const std::string& path, uint64_t identity, const Win& win) {
+// Reads the file as it is now, puts the win in it where it beats a record
+// of the kinds it counts for, and writes it whole. Runs under the lock.
+bool mergeAndWrite(const std::string& path, uint64_t identity, const Win& win, const char* kinds) {
     std::string old;
     if (!readWhole(path, &old)) {
         return false;
@@ -209,36 +221,37 @@ bool mergeAndWrite(const std::string& path, uint64_t identity, const Win& win) {
             keepBest(&kept, kind, read);
         }
     }
-    bool newByPushes = !kept.byPushesKnown || better(win, kept.byPushes, 'P');
-    bool newByMoves = !kept.byMovesKnown || better(win, kept.byMoves, 'M');
-    if (!newByPushes && !newByMoves) {
+    std::string beaten;
+    for (const char* kind = kinds; *kind != '\0'; kind++) {
+        if (!knownOf(&kept, *kind) || better(win, winOf(&kept, *kind), *kind)) {
+            beaten += *kind;
+        }
+    }
+    if (beaten.empty()) {
         return false;
     }
     // Every other line stays as it was; the level's own records of a kind
     // that is beaten give way to the one new line.
     std::string text = old.empty() ? header : "";
-    bool placedByPushes = false, placedByMoves = false;
+    std::string placed;
     for (const Line& line : lines) {
         uint64_t id = 0;
         char kind = 0;
         Win read;
-        if (parseRecord(line, &id, &kind, &read) && id == identity &&
-            ((kind == 'P' && newByPushes) || (kind == 'M' && newByMoves))) {
-            bool& placed = kind == 'P' ? placedByPushes : placedByMoves;
-            if (!placed) {
+        if (parseRecord(line, &id, &kind, &read) && id == identity && beaten.find(kind) != std::string::npos) {
+            if (placed.find(kind) == std::string::npos) {
                 text += recordLine(identity, kind, win);
-                placed = true;
+                placed += kind;
             }
             continue;
         }
         text.append(line.text, line.length);
         text += '\n';
     }
-    if (newByPushes && !placedByPushes) {
-        text += recordLine(identity, 'P', win);
-    }
-    if (newByMoves && !placedByMoves) {
-        text += recordLine(identity, 'M', win);
+    for (char kind : beaten) {
+        if (placed.find(kind) == std::string::npos) {
+            text += recordLine(identity, kind, win);
+        }
     }
     // A file the game would no longer read loses every record in it.
     if (text.size() > maxFileBytes) {
@@ -287,7 +300,7 @@ Results readResults(const std::string& path) try {
     return Results();
 }
 
-bool recordWin(const std::string& path, uint64_t identity, const Win& win) try {
+bool recordWin(const std::string& path, uint64_t identity, const Win& win, bool best) try {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos || slash == 0) {
         return false;
@@ -303,7 +316,7 @@ bool recordWin(const std::string& path, uint64_t identity, const Win& win) try {
     }
     bool written = false;
     try {
-        written = flock(lock, LOCK_EX) == 0 && mergeAndWrite(path, identity, win);
+        written = flock(lock, LOCK_EX) == 0 && mergeAndWrite(path, identity, win, best ? "PM" : "H");
     } catch (const std::bad_alloc&) {
     }
     close(lock);

@@ -11,9 +11,11 @@
 //
 //     IDENTITY KIND MOVES PUSHES SOLUTION
 //
-// KIND is P (the fewest pushes, then the fewest moves) or M (the fewest
-// moves, then the fewest pushes); SOLUTION is the moves of the win, l u r d
-// for walks and L U R D for pushes. Lines starting with "#" are comments.
+// KIND is P (the fewest pushes, then the fewest moves), M (the fewest
+// moves, then the fewest pushes) or H (a win that counts as solved but not
+// as a best: one with a hint; the fewest pushes); SOLUTION is the moves of
+// the win, l u r d for walks and L U R D for pushes. Lines starting with "#"
+// are comments.
 
 // A level as the records know it, whatever its name, its file and the
 // position it was saved in: the FNV-1a 64-bit hash of its rows as the level
@@ -30,8 +32,12 @@ struct Win {
 struct LevelResults {
     bool byPushesKnown = false;
     bool byMovesKnown = false;
+    bool helpedKnown = false;
     Win byPushes;
     Win byMoves;
+    Win helped;
+
+    bool solved() const { return byPushesKnown || byMovesKnown || helpedKnown; }
 };
 
 using Results = std::unordered_map<uint64_t, LevelResults>;
@@ -44,11 +50,12 @@ std::string resultsPath();
 Results readResults(const std::string& path);
 
 // Keeps a win on the level `identity` in the file at `path` (and makes the
-// file and its folder on the first win) when it beats a record kept there.
+// file and its folder on the first win) when it beats a record kept there:
+// as a best (P and M) or, when not `best`, as solved only (H).
 // Other games may write the same file at the same time: the file is read,
 // merged and replaced under a lock, whole or not at all, and every line the
 // game does not understand stays as it was. True when the win was written.
-bool recordWin(const std::string& path, uint64_t identity, const Win& win);
+bool recordWin(const std::string& path, uint64_t identity, const Win& win, bool best = true);
 
 // The proven least pushes of the bundled levels, by identity, from a
 // solutions file (name, pushes, positions searched, moves, identity; tab

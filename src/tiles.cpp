@@ -13,7 +13,7 @@ struct AtlasCell {
 constexpr AtlasCell atlas[tileCount] = {
     {10, 6}, {11, 6}, {12, 6}, {7, 6}, {0, 4}, {3, 0}, {3, 1}, {12, 3}, {2, 0}, {2, 1}, {1, 0}, {1, 1},
     {2, 2},  {4, 0},  {1, 2},  {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2}, {6, 0}, {7, 0},
-    {7, 1},  {7, 2},
+    {7, 1},  {7, 2},  {8, 0},  {8, 1}, {8, 2}, {9, 0}, {9, 1},
 };
 
 // Tile values outside the enumeration draw the picture at column 0, row 0.

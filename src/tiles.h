@@ -19,7 +19,9 @@ constexpr int frameHeight = gridRows * tileSize;
 // The pictures of the tileset. `deleteButton` is the delete button; the
 // plain word is reserved in C++. `undo` and `redo` take moves back and do
 // them again, `levelList` opens the level chooser, `marker` shows where a
-// chosen crate can go.
+// chosen crate can go, `hint` makes the next push of a solution, `tick` and
+// `star` mark a solved level, `test` asks whether a level can be solved, and
+// `lost` marks a crate that can never reach a target.
 enum Tile {
     greenFloor = 0,
     greyFloor,
@@ -47,8 +49,13 @@ enum Tile {
     levelList,
     redo,
     marker,
+    hint,
+    tick,
+    star,
+    test,
+    lost,
 };
-constexpr int tileCount = 26;
+constexpr int tileCount = 31;
 
 // Loads the tileset for `renderer`'s window: in the window's layout of red,
 // green and blue, with alpha, so that floors and walls are plain copies, and

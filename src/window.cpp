@@ -14,6 +14,8 @@ constexpr SDL_Color barColor{0x6b, 0x71, 0x7a, 255};
 const char* const fitKey = "boxtolo-fit";
 // How long after the start the window manager may still frame the window.
 constexpr Uint32 framingTime = 2000;
+// Work that ends this soon is not shown as work, and input waits for it.
+constexpr Uint32 quietTime = 100;
 // Room around the frame beyond which the window's borders cannot matter.
 constexpr int roomForBorders = 64;
 
@@ -188,48 +190,92 @@ void showFrame(SDL_Renderer* renderer) {
     SDL_SetRenderDrawColor(renderer, r, g, b, a);
 }
 
-int waitEvent(SDL_Renderer* renderer, SDL_Event* event) {
+namespace {
+
+// Handles what the window does itself (a resize, an expose, F11 show the
+// frame again) and moves clicks and motion into frame pixels. True when
+// the event is the screen's.
+bool forScreen(SDL_Renderer* renderer, SDL_Event* event) {
     SDL_Window* window = windowOf(renderer);
+    DesktopFit* fit = fitOf(window);
+    if (fit != nullptr && fit->pending) {
+        refitOnceFramed(window, fit);
+    }
+    switch (event->type) {
+        case SDL_WINDOWEVENT:
+            if (event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED || event->window.event == SDL_WINDOWEVENT_EXPOSED) {
+                showFrame(renderer);
+            }
+            return false;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (event->key.keysym.scancode != SDL_SCANCODE_F11) {
+                return true;
+            }
+            if (event->type == SDL_KEYDOWN && event->key.repeat == 0) {
+                toggleFullScreen(window);
+                showFrame(renderer);
+            }
+            return false;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            return intoFrame(window, &event->button.x, &event->button.y);
+        case SDL_MOUSEMOTION:
+            return intoFrame(window, &event->motion.x, &event->motion.y);
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
+int waitEvent(SDL_Renderer* renderer, SDL_Event* event) {
     for (;;) {
         if (SDL_WaitEvent(event) == 0) {
             return 0;
         }
-        DesktopFit* fit = fitOf(window);
-        if (fit != nullptr && fit->pending) {
-            refitOnceFramed(window, fit);
-        }
-        switch (event->type) {
-            case SDL_WINDOWEVENT:
-                if (event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
-                    event->window.event == SDL_WINDOWEVENT_EXPOSED) {
-                    showFrame(renderer);
-                }
-                continue;
-            case SDL_KEYDOWN:
-            case SDL_KEYUP:
-                if (event->key.keysym.scancode != SDL_SCANCODE_F11) {
-                    return 1;
-                }
-                if (event->type == SDL_KEYDOWN && event->key.repeat == 0) {
-                    toggleFullScreen(window);
-                    showFrame(renderer);
-                }
-                continue;
-            case SDL_MOUSEBUTTONDOWN:
-            case SDL_MOUSEBUTTONUP:
-                if (intoFrame(window, &event->button.x, &event->button.y)) {
-                    return 1;
-                }
-                continue;
-            case SDL_MOUSEMOTION:
-                if (intoFrame(window, &event->motion.x, &event->motion.y)) {
-                    return 1;
-                }
-                continue;
-            default:
-                return 1;
+        if (forScreen(renderer, event)) {
+            return 1;
         }
     }
+}
+
+int nextEvent(SDL_Renderer* renderer, std::vector<SDL_Event>* later, SDL_Event* event) {
+    if (later->empty()) {
+        return waitEvent(renderer, event);
+    }
+    *event = later->front();
+    later->erase(later->begin());
+    return 1;
+}
+
+WorkEnd keepAliveWhile(SDL_Renderer* renderer, const std::function<bool()>& work, const std::function<void()>& busy,
+                       std::vector<SDL_Event>* later) {
+    Uint32 quietUntil = SDL_GetTicks() + quietTime;
+    bool more = true;
+    while (more && !SDL_TICKS_PASSED(SDL_GetTicks(), quietUntil)) {
+        more = work();
+    }
+    if (!more) {
+        return workDone;
+    }
+    busy();
+    SDL_Event event;
+    while (work()) {
+        while (SDL_PollEvent(&event) == 1) {
+            if (!forScreen(renderer, &event)) {
+                continue;
+            }
+            if (event.type == SDL_QUIT) {
+                return windowClosed;
+            }
+            if (event.type == SDL_KEYDOWN && event.key.keysym.scancode == SDL_SCANCODE_ESCAPE) {
+                return workStopped;
+            }
+            later->push_back(event);
+        }
+    }
+    return workDone;
 }
 
 bool clipboardUnreadable(SDL_Renderer* renderer) {

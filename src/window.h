@@ -2,6 +2,9 @@
 
 #include <SDL2/SDL.h>
 
+#include <functional>
+#include <vector>
+
 // The game's one window. Every screen draws a frame of 1280 x 768 pixels
 // into the renderer's target texture (the frame) and shows it with
 // showFrame, which scales it to whatever size the window has; waitEvent
@@ -33,6 +36,20 @@ void showFrame(SDL_Renderer* renderer);
 // and motion arrive in frame pixels, and those on the bars not at all.
 // Returns 0 when waiting failed.
 int waitEvent(SDL_Renderer* renderer, SDL_Event* event);
+
+// The next event for a screen: the first of `later` (input that came while
+// the screen was busy, kept in order), else waitEvent's.
+int nextEvent(SDL_Renderer* renderer, std::vector<SDL_Event>* later, SDL_Event* event);
+
+// Runs `work` a short slice a call (it returns false when done). Work done
+// within a tenth of a second just happens; longer, `busy` is called once
+// (the screen shows that it is thinking) and the window stays alive
+// between slices: resizes, exposes and F11 are handled as waitEvent does,
+// Escape stops the work, and any other input is kept in `later` for the
+// screen, in order.
+enum WorkEnd { workDone, workStopped, windowClosed };
+WorkEnd keepAliveWhile(SDL_Renderer* renderer, const std::function<bool()>& work, const std::function<void()>& busy,
+                       std::vector<SDL_Event>* later);
 
 // Whether the desktop's clipboard holds something SDL handed over as empty
 // text: on X11, SDL 2.26 cannot read a text of 1 MiB or more, nor anything

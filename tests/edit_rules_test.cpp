@@ -62,7 +62,7 @@ class EditorLists : public ScreenTest {
     void SetUp() override {
         ScreenTest::SetUp();
         state = EditState{nullptr,   nullptr, {0, 0}, 0,     -1,    false,  false, filename, renderer,
-                          tiles,     font,    smallFont, {}, false, false, {0, 0}};
+                          tiles,     font,    smallFont, {}, false, false, {0, 0}, false, {}};
     }
     void TearDown() override {
         dropHistory(&state.history);

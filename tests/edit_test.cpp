@@ -486,7 +486,7 @@ TEST_F(EditScreen, UndoByKeyAndButtonAndTheLevelRow) {
     writeFile("hosszu.txt", "; " + std::string(63, 'W') + "\n#####\n#@$.#\n#####\n");
     quit();
     EXPECT_EQ(edit("hosszu.txt"), 0);
-    expectLevelRow(capture(), smallFont, 136, 1144, "1/1", nullptr, nullptr, 12, 300);
+    expectLevelRow(capture(), smallFont, 200, 1080, "1/1", nullptr, nullptr, 12, 300);
 }
 
 // A level made in the editor can be played and solved.
@@ -705,6 +705,61 @@ TEST_F(EditScreen, APastedLevelTooLargeIsAskedAbout) {
         EXPECT_EQ(readFile("uj.txt"), ok ? a + "; Jó\n###\n#+#\n\n" : a) << (ok ? "OK: what fitted" : "Mégse");
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Ctrl+T and the test button tell whether the level on screen can be
+// solved: the play screen's refusal in a sentence, else the solver's
+// answer; the redo button does again what undo took back.
+TEST_F(EditScreen, TheTestTellsWhetherALevelCanBeSolved) {
+    struct Case {
+        const char* label;
+        std::string level;
+        bool byButton;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"solvable", "; A\n#######\n#@ $ .#\n#######\n", false, "Megoldható: 2 tolás"},
+        {"by the button", "; A\n#######\n#@ $ .#\n#######\n", true, "Megoldható: 2 tolás"},
+        {"a crate in a corner", "; A\n######\n#$   #\n#  @.#\n######\n", false, "Nem megoldható"},
+        {"no player", "; A\n#####\n# $.#\n#####\n", false, "A pályán nincs játékos"},
+        {"two players", "; A\n#######\n#@$.@ #\n#######\n", true, "A pályán több játékos is van"},
+        {"fewer crates than targets", "; A\n######\n#@$..#\n######\n", false, "A pályán kevesebb a láda, mint a cél"},
+    };
+    for (const Case& c : cases) {
+        writeFile("uj.txt", c.level);
+        if (c.byButton) {
+            click(17, 11);
+        } else {
+            ctrlPress(SDL_SCANCODE_T);
+        }
+        quit();
+        EXPECT_EQ(edit(), 0) << c.label;
+        expectShows(boxFrame(c.message, false), c.label);
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    // A search too long to wait for: Escape stops it and the editor goes on;
+    // the button redoes the cell undo took back.
+    writeFile("uj.txt",
+              "; Nagy terem\n###################\n#@                #\n#  $  $  $  $  $  #\n#        $        #\n"
+              "#  $  $  $  $  $  #\n#        $        #\n#     ##   ##     #\n#        $        #\n"
+              "#  ...# ... #...  #\n#  .            . #\n###################\n");
+    ctrlPress(SDL_SCANCODE_T);
+    press(SDL_SCANCODE_ESCAPE);
+    keyUp(SDL_SCANCODE_LCTRL);
+    press(SDL_SCANCODE_7);
+    press(SDL_SCANCODE_RETURN);  // floor over the top-left wall
+    press(SDL_SCANCODE_BACKSPACE);
+    click(2, 11);
+    saveByKeys();
+    quit();
+    Uint32 start = SDL_GetTicks();
+    EXPECT_EQ(edit(), 0);
+    EXPECT_LT(SDL_GetTicks() - start, 3000u) << "stopped well before the search's own end";
+    EXPECT_EQ(readFile("uj.txt").substr(0, 22), "; Nagy terem\n ########") << "the cell placed again";
 }
 
 }  // namespace

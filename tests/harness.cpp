@@ -251,8 +251,11 @@ double ScreenTest::cellDifference(const Frame& frame, int x, int y, std::initial
     SDL_FillRect(expected, nullptr, SDL_MapRGBA(expected->format, 0, 0, 0, 255));
     SDL_SetSurfaceBlendMode(atlas, SDL_BLENDMODE_BLEND);
     for (Tile layer : layers) {
-        static const int columns[] = {10, 11, 12, 7, 0, 3, 3, 12, 2, 2, 1, 1, 2, 4, 1, 5, 5, 4, 4, 5, 0, 6, 6, 7, 7, 7};
-        static const int rows[] = {6, 6, 6, 6, 4, 0, 1, 3, 0, 1, 0, 1, 2, 0, 2, 2, 1, 1, 2, 0, 3, 2, 0, 0, 1, 2};
+        static const int columns[] = {10, 11, 12, 7, 0, 3, 3, 12, 2, 2, 1, 1, 2, 4, 1, 5,
+                                      5,  4,  4,  5, 0, 6, 6, 7,  7, 7, 8, 8, 8, 9, 9};
+        static const int rows[] = {6, 6, 6, 6, 4, 0, 1, 3, 0, 1, 0, 1, 2, 0, 2, 2,
+                                   1, 1, 2, 0, 3, 2, 0, 0, 1, 2, 0, 1, 2, 0, 1};
+        static_assert(sizeof columns / sizeof columns[0] == tileCount, "every picture's place");
         SDL_Rect source{columns[layer] * tileSize, rows[layer] * tileSize, tileSize, tileSize};
         SDL_Rect destination{0, 0, tileSize, tileSize};
         SDL_BlitSurface(atlas, &source, expected, &destination);

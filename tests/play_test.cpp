@@ -8,6 +8,7 @@
 #include "harness.h"
 #include "input.h"
 #include "play.h"
+#include "results.h"
 
 namespace {
 
@@ -120,13 +121,10 @@ TEST_F(PlayScreen, DrawsTheLevelCentredWithButtonsAndName) {
     const struct {
         int y;
         Tile picture;
-    } buttons[] = {{0, home}, {1, retry}, {2, save},  {3, undo},  {4, redo},
+    } buttons[] = {{0, home}, {1, retry}, {2, save},  {3, undo},  {4, redo},      {5, hint},
                    {6, up},   {7, left},  {8, right}, {9, down}, {10, levelList}};
     for (const auto& button : buttons) {
         EXPECT_TRUE(cellShows(frame, 0, button.y, {greyFloor, button.picture})) << button.y;
-    }
-    for (int y : {5}) {
-        EXPECT_TRUE(cellShows(frame, 0, y, {greyFloor}));
     }
     EXPECT_TRUE(cellShows(frame, 0, 11, {greyFloor})) << "no previous level";
     EXPECT_TRUE(cellShows(frame, 19, 11, {greyFloor, right})) << "a next level";
@@ -567,6 +565,90 @@ TEST_F(PlayScreen, AChosenCrateShowsWhereItCanGoUntilPutDown) {
         EXPECT_TRUE(cellShows(frame, 11, 5, {brownFloor})) << c.label;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// H and the hint button make the next push of an optimal solution; taken
+// to the end they solve the level, which is kept as solved but not as a
+// best. On a hopeless position the alert says so, and the light marks the
+// crate that is lost.
+TEST_F(PlayScreen, HintsSolveTheLevelAndTheLightShowsALostPosition) {
+    const char* two = "; Kettő\n#######\n#@    #\n# $$ .#\n#  #  #\n#.    #\n#######\n";
+    struct Case {
+        const char* label;
+        std::vector<std::pair<int, int>> clicks;  // (-1, key) presses a key
+        bool solved;
+        const char* alert;  // shown at the end, or null
+    };
+    const int h = SDL_SCANCODE_H, enter = SDL_SCANCODE_RETURN;
+    const Case cases[] = {
+        {"H to the end", {{-1, h}, {-1, h}, {-1, h}, {-1, h}, {-1, h}, {-1, enter}}, true, nullptr},
+        {"the button to the end", {{0, 5}, {0, 5}, {0, 5}, {0, 5}, {0, 5}, {-1, enter}}, true, nullptr},
+        {"pushed against the top wall, then H",
+         {{-1, SDL_SCANCODE_DOWN}, {-1, SDL_SCANCODE_DOWN}, {-1, SDL_SCANCODE_RIGHT}, {-1, SDL_SCANCODE_UP}, {-1, h}},
+         false,
+         "Innen nincs megoldás"},
+    };
+    for (const Case& c : cases) {
+        writeFile("szintek.txt", two);
+        for (const auto& [x, y] : c.clicks) {
+            x >= 0 ? click(x, y) : press(static_cast<SDL_Scancode>(y));
+        }
+        quit();
+        EXPECT_EQ(play(), 0) << c.label;
+        Frame frame = capture();
+        if (c.alert != nullptr) {
+            expectShows(boxFrame(c.alert, false), c.label);
+        } else {
+            EXPECT_EQ(cellShows(frame, 2, 2, {greenFloor}), c.solved) << c.label;
+        }
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    Results results = readResults(resultsPath());
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results.begin()->second.helpedKnown) << "solved with hints";
+    EXPECT_FALSE(results.begin()->second.byPushesKnown) << "but never a best";
+    EXPECT_EQ(results.begin()->second.helped.pushes, 5) << "in the fewest pushes";
+
+    // The crate pushed against the top wall is marked lost; undo clears it.
+    // The level (7 x 6) lies from column 7, row 2: the crate at (9, 4) goes
+    // up to (9, 3).
+    for (bool undo : {false, true}) {
+        writeFile("szintek.txt", two);
+        press(SDL_SCANCODE_DOWN);
+        press(SDL_SCANCODE_DOWN);
+        press(SDL_SCANCODE_RIGHT);
+        press(SDL_SCANCODE_UP);
+        if (undo) {
+            press(SDL_SCANCODE_BACKSPACE);
+        }
+        quit();
+        EXPECT_EQ(play(), 0);
+        Frame frame = capture();
+        EXPECT_EQ(cellShows(frame, 9, 3, {brownFloor, crate, lost}), !undo) << (undo ? "undone" : "lost");
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+}
+
+// A search that takes long shows that the game is thinking, and Escape
+// stops it at once: no alert, the level as it was, the screen going on.
+TEST_F(PlayScreen, EscapeStopsALongSearch) {
+    writeFile("szintek.txt",
+              "; Nagy terem\n###################\n#@                #\n#  $  $  $  $  $  #\n#        $        #\n"
+              "#  $  $  $  $  $  #\n#        $        #\n#     ##   ##     #\n#        $        #\n"
+              "#  ...# ... #...  #\n#  .            . #\n###################\n");
+    press(SDL_SCANCODE_H);
+    press(SDL_SCANCODE_ESCAPE);
+    press(SDL_SCANCODE_RIGHT);  // waits for the search, then walks
+    quit();
+    Uint32 start = SDL_GetTicks();
+    EXPECT_EQ(play(), 0);
+    EXPECT_LT(SDL_GetTicks() - start, 3000u) << "stopped well before the search's own end";
+    Frame frame = capture();
+    EXPECT_TRUE(cellShows(frame, 3, 1, {brownFloor, player})) << "the walk made after the search";
 }
 
 }  // namespace

@@ -214,10 +214,10 @@ TEST_F(Soak, Editor) {
             loaded.level = nullptr;
         }
         EditState state{loaded.level, loaded.level, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font,
-                        smallFont,    {},         false, false, {0, 0}};
+                        smallFont,    {},         false, false, {0, 0}, false, {}};
         render(&state);
         SDL_Event event;
-        while (state.result == -1 && waitEvent(renderer, &event) != 0) {
+        while (state.result == -1 && nextEvent(renderer, &state.waiting, &event) != 0) {
             bool redraw = handleEvent(event, &state);
             expectConsistent(state);
             if (redraw && state.result == -1) {

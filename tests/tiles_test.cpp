@@ -48,7 +48,7 @@ TEST_F(TilesScreen, AtlasHoldsEveryPictureAndNothingElse) {
     ASSERT_GE(atlas->h, 448);
     const int used[][2] = {{10, 6}, {11, 6}, {12, 6}, {7, 6}, {0, 4}, {3, 0}, {3, 1}, {12, 3}, {2, 0}, {2, 1}, {1, 0},
                            {1, 1},  {2, 2},  {4, 0},  {1, 2}, {5, 2}, {5, 1}, {4, 1}, {4, 2}, {5, 0}, {0, 3}, {6, 2},
-                           {6, 0},  {7, 0},  {7, 1},  {7, 2}};
+                           {6, 0},  {7, 0},  {7, 1},  {7, 2}, {8, 0}, {8, 1}, {8, 2}, {9, 0}, {9, 1}};
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(atlas, SDL_PIXELFORMAT_ARGB8888, 0);
     ASSERT_NE(argb, nullptr);
     for (int column = 0; column < 13; column++) {
