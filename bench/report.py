@@ -44,7 +44,9 @@ def main():
     x11, _, _ = medians(os.path.join(out, "screens-x11.json"))
     x11.update(medians(os.path.join(out, "screens-x11-4k.json"))[0])
     store, store_entries, _ = medians(os.path.join(out, "store.json"))
-    click, _, _ = medians(os.path.join(out, "click.json"))
+    solver, solver_entries, _ = medians(os.path.join(out, "solver.json"))
+    solved = [line.split() for line in open(os.path.join(out, "solve.txt"), encoding="utf-8")]
+    whole = [line for line in solved if line and line[0] == "all:"][0]
     startup = {}
     with open(os.path.join(out, "startup.txt")) as f:
         for line in f:
@@ -73,10 +75,23 @@ def main():
     print("| the level chooser's first page | %s | 50 ms |" % ms(dummy.get("Chooser")))
     print("| a win written among the records, synced to the disk | %s | 10 ms |" % ms(dummy.get("RecordWin")))
     print()
-    print("| A click's search, 19 × 11 level | measured | goal |")
+    hints = [b for b in json.load(open(os.path.join(out, "solver.json")))["benchmarks"]
+             if b["name"].startswith("BM_HintAlongSolutions")][0]
+    budget = [b for b in json.load(open(os.path.join(out, "solver.json")))["benchmarks"]
+              if b["name"].startswith("BM_SearchToItsBudget")][0]
+    print("| The solver | measured | goal |")
     print("|---|---|---|")
-    print("| the shortest walk across it | %s | 1 ms |" % ms(click.get("ClickWalk")))
-    print("| where a crate can go, in a hall of pillars | %s | 1 ms |" % ms(click.get("ClickCrate")))
+    print("| every bundled level proven push-optimal | %s s, the slowest %s s | 3 s, 1 s |"
+          % (whole[1], whole[5]))
+    print("| positions searched a second | %s | |" % "{:,}".format(int(whole[9])))
+    print("| a hint from every fifth push of every stored solution (%d) | median %s, at most %s | 20 ms, 1 s |"
+          % (hints["hints"], ms(hints["median_ms"]), ms(hints["max_ms"])))
+    print("| the instant deadlock rules after a push | %s | 0.1 ms |" % ms(solver.get("InstantRules")))
+    print("| the search's peak memory at its budget (the whole benchmark process) | %.0f MiB | 256 MiB |"
+          % budget["peak_mib"])
+    print("| a click: the shortest walk across a 19 × 11 level of pillars | %s | 1 ms |" % ms(solver.get("ClickWalk")))
+    print("| a click: where a crate can go, among pillars | %s | 1 ms |" % ms(solver.get("ClickCrate/0")))
+    print("| a click: where a crate can go, a 19 × 11 hall with one crate | %s | 1 ms |" % ms(solver.get("ClickCrate/1")))
     print()
     load, bare_read = store["LoadLevels"], store["BareLineLoop"]
     save, bare_write = store["SaveLevels"], store["BareWriteLoop"]

@@ -3,7 +3,7 @@
 # the screens under SDL's dummy driver and again in a real X11 window under
 # Xvfb (a screen of 1920 x 1080 for the two smaller sizes, where the larger
 # is full screen, and one of 3840 x 2160 for full screen at that size), the
-# level store, and the start-up.
+# level store, the solver, and the start-up.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -29,6 +29,7 @@ under_xvfb 1920x1080 '/1280/|/1920/' screens-x11.json
 under_xvfb 3840x2160 '/3840/' screens-x11-4k.json
 
 build/bench/boxtolo_store_bench $(json store.json) >/dev/null
-build/bench/boxtolo_click_bench $(json click.json) >/dev/null
+build/bench/boxtolo_solver_bench $(json solver.json) >/dev/null
+build/tools/boxtolo_solve levels/palyak.txt > "$out/solve.txt"
 /usr/bin/python3 bench/startup.py "$PWD/build/boxtolo" "$PWD/build" 20 > "$out/startup.txt"
 /usr/bin/python3 bench/report.py "$out"
