@@ -1,8 +1,9 @@
 // Checks a campaign: a level file and its solutions file (from boxtolo_solve)
 // against everything the campaign is chosen by, and prints its table.
 //
-// Per level: the solution replays and solves the level with the pushes it
-// states; every crate moves; no open 3 x 3 floor; no floor notch in an outer
+// Per level: no floor the player can never reach (it would look walkable);
+// the solution replays and solves the level with the pushes it states;
+// every crate moves; no open 3 x 3 floor; no floor notch in an outer
 // wall; at most a tenth of the bounding box outside the walls. For the set:
 // names unique, no twins under turning and mirroring, and, in
 // chapters of 12: the first chapter 1 to 10 pushes; after the second, at
@@ -79,6 +80,17 @@ int main(int argc, char** argv) {
         if (!levelkit::boardFromLevel(level, &board)) {
             problem(index, level->name, "not playable");
             continue;
+        }
+        int unreachableFloor = 0;
+        for (int y = 0; y < level->size.y; y++) {
+            for (int x = 0; x < level->size.x; x++) {
+                bool floor = level->tiles[y * level->size.x + x] != wallS;
+                unreachableFloor += floor && board.wall[static_cast<size_t>(boardCell(board, Coordinates{x, y}))];
+            }
+        }
+        if (unreachableFloor > 0) {
+            problem(index, level->name,
+                    std::to_string(unreachableFloor) + " floor cells the player can never reach (make them wall)");
         }
         if (!names.insert(level->name).second) {
             problem(index, level->name, "the name is used twice");

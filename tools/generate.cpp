@@ -169,8 +169,8 @@ std::string place(const Room& room, const levelkit::Board& board, const levelkit
     if (!trim) {
         return out.text();  // the room's own size, so that cells line up
     }
-    // Walls with no floor beside them are outside: make them spaces and
-    // cut empty rows and columns.
+    // Cut the rows and columns with no floor near; what is left outside the
+    // walls within them stays wall, so that nothing outside looks walkable.
     Room trimmed = out;
     int x0 = out.w, y0 = out.h, x1 = -1, y1 = -1;
     for (int y = 0; y < out.h; y++) {
@@ -182,7 +182,7 @@ std::string place(const Room& room, const levelkit::Board& board, const levelkit
                 }
             }
             if (!near) {
-                trimmed.at(x, y) = ' ';
+                trimmed.at(x, y) = '#';
             } else {
                 x0 = std::min(x0, x);
                 y0 = std::min(y0, y);
