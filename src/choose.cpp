@@ -26,6 +26,7 @@ struct ChooseState {
     std::vector<const Level*> levels;
     std::vector<Mark> marks;
     int cursor;
+    int hovered;  // the button under the mouse, or -1
     int result;
     int* index;
     SDL_Renderer* renderer;
@@ -49,7 +50,6 @@ constexpr int slotMargin = 4;
 
 const SDL_Color white{255, 255, 255, 0};
 const SDL_Color gold{255, 214, 64, 0};
-const char* const solutionsName = "palyak.solutions";
 
 enum ChooseAction { back, previousPage, nextPage };
 
@@ -61,13 +61,15 @@ struct ChooseButton {
     Tile picture;
     ChooseAction action;
     Shown shown;
+    const char* says;  // while the mouse rests on it: what it does, and its key
 };
 
 const ChooseButton chooseButtons[] = {
-    {{0, 0}, home, back, always},
-    {{0, 11}, left, previousPage, withPrevious},
-    {{gridColumns - 1, 11}, right, nextPage, withNext},
+    {{0, 0}, home, back, always, "Vissza a pályához (Escape)"},
+    {{0, 11}, left, previousPage, withPrevious, "Előző oldal (Page Down)"},
+    {{gridColumns - 1, 11}, right, nextPage, withNext, "Következő oldal (Page Up)"},
 };
+constexpr int chooseButtonCount = sizeof chooseButtons / sizeof chooseButtons[0];
 
 // The level row runs between the two page arrows.
 constexpr int rowLeft = tileSize + 8;
@@ -148,17 +150,28 @@ void render(ChooseState* state) {
             renderTileC(renderer, state->tiles, button.picture, button.cell);
         }
     }
+    // Where the player stands on the left; the level under the cursor in the
+    // middle, and what he and the solver did on it on the right.
     const Mark& mark = state->marks[static_cast<size_t>(state->cursor)];
-    char best[64] = "";
-    char optimum[64] = "";
+    int solved = 0;
+    for (const Mark& each : state->marks) {
+        solved += each.solved;
+    }
+    char standing[96];
+    std::snprintf(standing, sizeof standing, "%d/%d. oldal\nMegoldva: %d/%d", page + 1,
+                  pageOf(levelCount(state) - 1) + 1, solved, levelCount(state));
+    char results[128] = "";
+    int used = 0;
     if (mark.hasBest) {
-        std::snprintf(best, sizeof best, "Legjobb: %d lépés, %d tolás", mark.best.moves, mark.best.pushes);
+        used = std::snprintf(results, sizeof results, "Legjobb: %d lépés, %d tolás", mark.best.moves, mark.best.pushes);
     }
     if (mark.optimum > 0) {
-        std::snprintf(optimum, sizeof optimum, "Legkevesebb tolás: %d", mark.optimum);
+        std::snprintf(results + used, sizeof results - static_cast<size_t>(used), "%sLegkevesebb tolás: %d",
+                      used > 0 ? "\n" : "", mark.optimum);
     }
-    renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, best,
-                   state->levels[static_cast<size_t>(state->cursor)]->name, optimum, nullptr);
+    const char* name = state->hovered >= 0 ? chooseButtons[state->hovered].says
+                                           : state->levels[static_cast<size_t>(state->cursor)]->name;
+    renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, standing, name, results, nullptr);
     showFrame(renderer);
 }
 
@@ -203,6 +216,10 @@ bool handleKeydown(ChooseState* state, SDL_Scancode key) {
             return act(state, nextPage);
         case SDL_SCANCODE_PAGEDOWN:
             return act(state, previousPage);
+        case SDL_SCANCODE_HOME:
+            return moveCursor(state, -levelCount(state));
+        case SDL_SCANCODE_END:
+            return moveCursor(state, levelCount(state));
         case SDL_SCANCODE_RETURN:
             choose(state, state->cursor);
             return false;
@@ -213,22 +230,47 @@ bool handleKeydown(ChooseState* state, SDL_Scancode key) {
     }
 }
 
+// The level shown at frame pixel (x, y), or -1.
+int levelAt(const ChooseState* state, int x, int y) {
+    int first = pageOf(state->cursor) * perPage;
+    for (int slot = 0; slot < perPage && first + slot < levelCount(state); slot++) {
+        SDL_Rect rect = slotRect(slot);
+        SDL_Point point{x, y};
+        if (SDL_PointInRect(&point, &rect) == SDL_TRUE) {
+            return first + slot;
+        }
+    }
+    return -1;
+}
+
 bool handleClick(ChooseState* state, int x, int y) {
     for (const ChooseButton& button : chooseButtons) {
         if (clickTile(button.cell.x, button.cell.y, x, y)) {
             return act(state, button.action);
         }
     }
-    int first = pageOf(state->cursor) * perPage;
-    for (int slot = 0; slot < perPage && first + slot < levelCount(state); slot++) {
-        SDL_Rect rect = slotRect(slot);
-        SDL_Point click{x, y};
-        if (SDL_PointInRect(&click, &rect) == SDL_TRUE) {
-            choose(state, first + slot);
-            return false;
-        }
+    int level = levelAt(state, x, y);
+    if (level >= 0) {
+        choose(state, level);
     }
     return false;
+}
+
+// The cursor follows the mouse over the levels; over a button the row says
+// what the button does.
+bool handleMotion(ChooseState* state, int x, int y) {
+    int hovered = -1;
+    for (int i = 0; i < chooseButtonCount; i++) {
+        hovered = clickTile(chooseButtons[i].cell.x, chooseButtons[i].cell.y, x, y) ? i : hovered;
+    }
+    bool changed = hovered != state->hovered;
+    state->hovered = hovered;
+    int level = levelAt(state, x, y);
+    if (level >= 0 && level != state->cursor) {
+        state->cursor = level;
+        changed = true;
+    }
+    return changed;
 }
 
 bool handleEvent(SDL_Event event, ChooseState* state) {
@@ -237,6 +279,13 @@ bool handleEvent(SDL_Event event, ChooseState* state) {
             return handleKeydown(state, event.key.keysym.scancode);
         case SDL_MOUSEBUTTONDOWN:
             return handleClick(state, event.button.x, event.button.y);
+        case SDL_MOUSEMOTION:
+            return handleMotion(state, event.motion.x, event.motion.y);
+        case SDL_MOUSEWHEEL: {
+            // Turned towards the player, the wheel goes on through the list.
+            int towards = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? event.wheel.y : -event.wheel.y;
+            return towards != 0 && act(state, towards > 0 ? nextPage : previousPage);
+        }
         case SDL_QUIT:
             state->result = chooseClosed;
             return false;
@@ -250,7 +299,7 @@ bool handleEvent(SDL_Event event, ChooseState* state) {
 void markLevels(ChooseState* state) {
     Results results = readResults(resultsPath());
     bool installed = false;
-    std::unordered_map<uint64_t, int> optimum = readOptimum(findAsset(solutionsName, &installed));
+    std::unordered_map<uint64_t, int> optimum = readOptimum(findAsset(bundledSolutions, &installed));
     for (const Level* level : state->levels) {
         uint64_t identity = levelIdentity(level);
         Mark mark{false, false, false, Win{}, 0};
@@ -283,7 +332,7 @@ int firstUnsolved(const ChooseState* state, int current) {
 
 int chooseLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font* smallFont, const Level* levels,
                 int* index) try {
-    ChooseState state{{}, {}, 0, -1, index, renderer, tiles, font, smallFont};
+    ChooseState state{{}, {}, 0, -1, -1, index, renderer, tiles, font, smallFont};
     for (const Level* level = levels; level != nullptr; level = level->next) {
         state.levels.push_back(level);
     }

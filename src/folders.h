@@ -4,8 +4,10 @@
 
 // Where the game finds its own files and keeps the player's.
 
-// The bundled level file's name.
+// The bundled level file's name, and that of its levels' proven least
+// pushes beside it.
 constexpr const char* bundledLevels = "palyak.txt";
+constexpr const char* bundledSolutions = "palyak.solutions";
 
 // Where an installed game keeps its pictures, font, bundled levels and their
 // solutions: share/games/boxtolo beside the bin folder that holds the

@@ -9,11 +9,13 @@
 #include <chrono>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "choose.h"
 #include "coordinates.h"
 #include "file.h"
+#include "folders.h"
 #include "input.h"
 #include "results.h"
 #include "solver.h"
@@ -52,6 +54,7 @@ constexpr uint8_t directionBits = 3;
 constexpr uint8_t pushedStep = 4;
 constexpr uint8_t restartStep = 8;
 constexpr uint8_t chainedStep = 16;
+constexpr uint8_t firstStartStep = 32;  // with restartStep: back to the first start
 constexpr int firstHistoryCapacity = 64;
 
 struct PlayState {
@@ -91,6 +94,8 @@ struct PlayState {
     bool hopeless;                   // proven: no solution from here
     Cells lost;                      // the crates the instant rules found lost
     Position judged;                 // the position the light was decided for
+    Results records;                 // the player's, as the file held them last
+    std::unordered_map<uint64_t, int> optimum;  // the bundled levels' least pushes
 };
 
 const SDL_Color white{255, 255, 255, 0};
@@ -396,11 +401,12 @@ std::string movesSoFar(const PlayState* state) {
 
 // Keeps the win in the player's records when it beats them; without memory
 // or a data folder the game goes on all the same.
-void keepWin(const PlayState* state) {
+void keepWin(PlayState* state) {
     try {
         Win win{state->moves, state->pushes, movesSoFar(state)};
         if (!win.solution.empty()) {
-            recordWin(resultsPath(), levelIdentity(state->level), win, !state->hinted);
+            recordWin(resultsPath(), levelIdentity(state->level), win, state->hinted);
+            state->records = readResults(resultsPath());
         }
     } catch (const std::bad_alloc&) {
     }
@@ -709,6 +715,8 @@ bool clearSelection(PlayState* state) {
     return had;
 }
 
+bool goToFirstStart(PlayState* state, bool asStep);
+
 // Does again what the last undo took back: one key move, or one click.
 bool redoStep(PlayState* state) {
     PlayHistory* history = &state->history;
@@ -725,7 +733,9 @@ bool redoStep(PlayState* state) {
         }
         history->undoneCount--;
         first = false;
-        if (step & restartStep) {
+        if (step & firstStartStep) {
+            goToFirstStart(state, true);
+        } else if (step & restartStep) {
             restartLevel(state);
         } else if (!processMovement(step & directionBits, state)) {
             break;
@@ -800,6 +810,21 @@ void drawButtons(PlayState* state, Shown shown) {
     }
 }
 
+// The level row's mark: a tick for a level the player has solved, a star
+// when his best is the proven least pushes.
+bool solvedMark(const PlayState* state, Tile* mark) {
+    uint64_t identity = levelIdentity(state->level);
+    auto known = state->records.find(identity);
+    if (known == state->records.end() || !known->second.solved()) {
+        return false;
+    }
+    auto least = state->optimum.find(identity);
+    bool fewest = known->second.byPushesKnown && least != state->optimum.end() &&
+                  known->second.byPushes.pushes == least->second;
+    *mark = fewest ? star : tick;
+    return true;
+}
+
 void render(PlayState* state) {
     SDL_Renderer* renderer = state->renderer;
     SDL_Texture* tiles = state->tiles;
@@ -845,18 +870,84 @@ void render(PlayState* state) {
     std::snprintf(number, sizeof number, "%d/%d", state->levelNumber, state->levelCount);
     std::snprintf(counters, sizeof counters, "Lépés: %d  Tolás: %d", state->moves, state->pushes);
     const char* name = state->thinking ? "Gondolkodom..." : state->hopeless ? "Innen nincs megoldás" : level->name;
-    renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, number, name, counters, countersRoom);
+    Tile mark = tick;
+    bool marked = solvedMark(state, &mark);
+    renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, number, name, counters, countersRoom,
+                   tiles, marked ? &mark : nullptr);
     if (level->next != nullptr) {
         drawButtons(state, withNext);
     }
     showFrame(renderer);
 }
 
+// --- the first start -------------------------------------------------------
+
+// The first time a level is opened, its start is kept with the player's
+// records; a level opened solved has none to keep.
+void keepFirstStart(PlayState* state) {
+    try {
+        uint64_t identity = levelIdentity(state->level);
+        LevelResults& known = state->records[identity];
+        if (known.startKnown || state->finished) {
+            return;
+        }
+        known.startKnown = true;
+        known.start = startRows(state->backupLevel);
+        recordStart(resultsPath(), identity, known.start);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+// Puts the working copy back to the level's first start, as a restart does
+// (one step of undo when `asStep`, else a fresh history). False when the
+// records know no first start of this level's size.
+bool goToFirstStart(PlayState* state, bool asStep) {
+    auto known = state->records.find(levelIdentity(state->level));
+    if (known == state->records.end() || !known->second.startKnown) {
+        return false;
+    }
+    const std::string& rows = known->second.start;
+    Level* level = state->level;
+    if (rows.size() != static_cast<size_t>((level->size.x + 1) * level->size.y - 1)) {
+        return false;
+    }
+    bool kept = asStep && keepForRestart(state);
+    if (!asStep) {
+        clearHistory(&state->history);
+    }
+    for (int y = 0; y < level->size.y; y++) {
+        for (int x = 0; x < level->size.x; x++) {
+            char c = rows[static_cast<size_t>(y * (level->size.x + 1) + x)];
+            if (c == '@' || c == '+') {
+                state->player = Coordinates{x, y};
+            }
+            setTileState(level, x, y, c == '#'   ? wallS
+                                      : c == '$' ? crateS
+                                      : c == '*' ? crateOnTargetS
+                                      : c == '.' || c == '+' ? targetS
+                                                             : floorTileS);
+        }
+    }
+    state->edited = false;
+    state->finished = checkFinished(state);
+    state->moves = 0;
+    state->pushes = 0;
+    state->hinted = false;
+    if (kept) {
+        remember(state, restartStep | firstStartStep);
+    }
+    return true;
+}
+
 // Restart and level switching keep the current level when memory runs out.
 // Returns whether the alert had to be shown.
 bool makeCurrent(PlayState* state, Level* level) {
+    bool entered = level != state->backupLevel;
     if (fillState(state, level)) {
         readLevelBoard(state);
+        if (entered) {
+            keepFirstStart(state);
+        }
         return false;
     }
     if (showAlert(state, "Memóriafoglalási hiba") == dialogClosed) {
@@ -922,14 +1013,20 @@ void pickFromList(PlayState* state) {
         state->result = 0;
         return;
     }
-    if (answer != choosePlay || index == state->levelNumber - 1) {
+    if (answer != choosePlay) {
         return;
     }
-    Level* chosen = state->firstLevel;
-    for (int i = 0; i < index && chosen != nullptr; i++) {
-        chosen = chosen->next;
+    if (index != state->levelNumber - 1) {
+        Level* chosen = state->firstLevel;
+        for (int i = 0; i < index && chosen != nullptr; i++) {
+            chosen = chosen->next;
+        }
+        switchTo(state, chosen, index + 1);
     }
-    switchTo(state, chosen, index + 1);
+    // A solved level is chosen to be played again: from its first start.
+    if (state->levelNumber == index + 1 && state->finished) {
+        goToFirstStart(state, false);
+    }
 }
 
 void nextLevel(PlayState* state) {
@@ -1035,6 +1132,9 @@ bool pressKey(PlayState* state, SDL_Scancode key) {
         case SDL_SCANCODE_R:
             if (!state->ctrl) {
                 return false;
+            }
+            if (state->shift) {
+                return goToFirstStart(state, true);
             }
             restartLevel(state);
             return true;
@@ -1172,6 +1272,10 @@ int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
         return refuse(renderer, tiles, font, loaded.level, "Memóriafoglalási hiba");
     }
     readLevelBoard(&state);
+    state.records = readResults(resultsPath());
+    bool installed = false;
+    state.optimum = readOptimum(findAsset(bundledSolutions, &installed));
+    keepFirstStart(&state);
     state.result = -1;
     state.renderer = renderer;
     state.tiles = tiles;

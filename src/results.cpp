@@ -18,26 +18,42 @@ namespace {
 
 const char* const resultsName = "/eredmenyek.txt";
 const char* const header =
-    "# azonosító, P (legkevesebb tolás) vagy M (legkevesebb lépés) vagy H (megoldva segítséggel), lépések, "
-    "tolások, megoldás (l u r d: lépés, L U R D: tolás)\n";
+    "# azonosító, P (legkevesebb tolás), M (legkevesebb lépés) vagy H (megoldva, nem legjobb), lépések, "
+    "tolások, megoldás (l u r d: lépés, L U R D: tolás); vagy azonosító, S, az első kezdőállás sorai |-lal\n";
 // A line longer than this is no record of the game's; a file larger than
 // this is not read, and not written over either.
 constexpr size_t maxLineBytes = 1 << 20;
 constexpr size_t maxFileBytes = 64 << 20;
 constexpr int identityDigits = 16;
 
-// The identity's view of a cell: walls, floor and targets only.
-char identityCharacter(TileState cell) {
+// The identity's view of a cell, in the level file's notation: walls,
+// floor and targets only.
+char identityCharacter(char cell) {
     switch (cell) {
-        case wallS:
+        case '#':
             return '#';
-        case targetS:
-        case crateOnTargetS:
-        case playerOnTargetS:
+        case '.':
+        case '*':
+        case '+':
             return '.';
         default:
             return ' ';
     }
+}
+
+constexpr uint64_t fnvStart = 14695981039346656037ull;
+
+uint64_t fnv(uint64_t hash, char c) {
+    return (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+}
+
+// The identity of a level written as its rows joined by "|".
+uint64_t identityOfRows(const std::string& rows) {
+    uint64_t hash = fnvStart;
+    for (char c : rows) {
+        hash = fnv(hash, c == '|' ? '\n' : identityCharacter(c));
+    }
+    return hash;
 }
 
 struct Line {
@@ -181,6 +197,114 @@ void keepBest(LevelResults* results, char kind, const Win& win) {
     }
 }
 
+// A level's first start: "IDENTITY S ROWS", the rows in the level file's
+// notation joined by "|", with one player, and of the identity's walls and
+// targets. False for anything else.
+bool parseStart(const Line& line, uint64_t* identity, std::string* rows) {
+    if (line.length > maxLineBytes || line.length < identityDigits + 4 || !readIdentity(line.text, identity)) {
+        return false;
+    }
+    const char* p = line.text + identityDigits;
+    if (p[0] != ' ' || p[1] != 'S' || p[2] != ' ') {
+        return false;
+    }
+    rows->assign(p + 3, static_cast<size_t>(line.text + line.length - p - 3));
+    int players = 0;
+    for (char c : *rows) {
+        if (c == '\0' || std::strchr("#@+$*. |", c) == nullptr) {
+            return false;
+        }
+        players += c == '@' || c == '+';
+    }
+    return players == 1 && identityOfRows(*rows) == *identity;
+}
+
+// Whether `moves` solve the level of `rows` under the play rules: every walk
+// onto floor or a target, every push of one crate onto floor or a target,
+// and no target left open at the end (one under the player is open).
+bool solvesFrom(const std::string& rows, const std::string& moves) {
+    std::vector<std::string> grid(1);
+    for (char c : rows) {
+        if (c == '|') {
+            grid.emplace_back();
+        } else {
+            grid.back() += c;
+        }
+    }
+    int px = -1, py = -1;
+    for (size_t y = 0; y < grid.size(); y++) {
+        for (size_t x = 0; x < grid[y].size(); x++) {
+            if (grid[y][x] == '@' || grid[y][x] == '+') {
+                px = static_cast<int>(x);
+                py = static_cast<int>(y);
+                grid[y][x] = grid[y][x] == '+' ? '.' : ' ';
+            }
+        }
+    }
+    auto at = [&](int x, int y) -> char {
+        return y >= 0 && y < static_cast<int>(grid.size()) && x >= 0 && x < static_cast<int>(grid[y].size())
+                   ? grid[y][x]
+                   : '#';
+    };
+    auto free = [](char c) { return c == ' ' || c == '.'; };
+    for (char move : moves) {
+        const char* letters = "lurdLURD";
+        int index = static_cast<int>(std::strchr(letters, move) - letters);
+        int dx = index % 4 == 0 ? -1 : index % 4 == 2 ? 1 : 0;
+        int dy = index % 4 == 1 ? -1 : index % 4 == 3 ? 1 : 0;
+        char near = at(px + dx, py + dy);
+        bool crate = near == '$' || near == '*';
+        if (crate != (index >= 4)) {
+            return false;
+        }
+        if (crate) {
+            char far = at(px + 2 * dx, py + 2 * dy);
+            if (!free(far)) {
+                return false;
+            }
+            grid[py + 2 * dy][px + 2 * dx] = far == '.' ? '*' : '$';
+            grid[py + dy][px + dx] = near == '*' ? '.' : ' ';
+        } else if (!free(near)) {
+            return false;
+        }
+        px += dx;
+        py += dy;
+    }
+    for (const std::string& row : grid) {
+        if (row.find('.') != std::string::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The records of every level in `lines`: each level's first start, and its
+// wins, the bests only where they replay from that start.
+Results recordsOf(const std::vector<Line>& lines) {
+    Results results;
+    for (const Line& line : lines) {
+        uint64_t identity = 0;
+        std::string rows;
+        if (parseStart(line, &identity, &rows) && !results[identity].startKnown) {
+            results[identity].startKnown = true;
+            results[identity].start = rows;
+        }
+    }
+    for (const Line& line : lines) {
+        uint64_t identity = 0;
+        char kind = 0;
+        Win win;
+        if (!parseRecord(line, &identity, &kind, &win)) {
+            continue;
+        }
+        LevelResults& level = results[identity];
+        if (kind == 'H' || (level.startKnown && solvesFrom(level.start, win.solution))) {
+            keepBest(&level, kind, win);
+        }
+    }
+    return results;
+}
+
 std::string recordLine(uint64_t identity, char kind, const Win& win) {
     char start[64];
     std::snprintf(start, sizeof start, "%016llx %c %d %d ", static_cast<unsigned long long>(identity), kind,
@@ -204,23 +328,24 @@ bool writeText(int fd, const void* what) {
     return true;
 }
 
+// A file the game would no longer read loses every record in it: it is not
+// written.
+bool writeRecords(const std::string& path, const std::string& text) {
+    return text.size() <= maxFileBytes && replaceFile(path.c_str(), writeText, &text);
+}
+
 // Reads the file as it is now, puts the win in it where it beats a record
-// of the kinds it counts for, and writes it whole. Runs under the lock.
-bool mergeAndWrite(const std::string& path, uint64_t identity, const Win& win, const char* kinds) {
+// of the kinds it counts for (a best only when it was played from the
+// level's first start without a hint), and writes it whole. Runs under the
+// lock.
+bool mergeWin(const std::string& path, uint64_t identity, const Win& win, bool hinted) {
     std::string old;
     if (!readWhole(path, &old)) {
         return false;
     }
     std::vector<Line> lines = splitLines(old);
-    LevelResults kept;
-    for (const Line& line : lines) {
-        uint64_t id = 0;
-        char kind = 0;
-        Win read;
-        if (parseRecord(line, &id, &kind, &read) && id == identity) {
-            keepBest(&kept, kind, read);
-        }
-    }
+    LevelResults kept = recordsOf(lines)[identity];
+    const char* kinds = !hinted && kept.startKnown && solvesFrom(kept.start, win.solution) ? "PM" : "H";
     std::string beaten;
     for (const char* kind = kinds; *kind != '\0'; kind++) {
         if (!knownOf(&kept, *kind) || better(win, winOf(&kept, *kind), *kind)) {
@@ -231,7 +356,8 @@ bool mergeAndWrite(const std::string& path, uint64_t identity, const Win& win, c
         return false;
     }
     // Every other line stays as it was; the level's own records of a kind
-    // that is beaten give way to the one new line.
+    // that is beaten (a best that does not replay among them) give way to
+    // the one new line.
     std::string text = old.empty() ? header : "";
     std::string placed;
     for (const Line& line : lines) {
@@ -253,54 +379,29 @@ bool mergeAndWrite(const std::string& path, uint64_t identity, const Win& win, c
             text += recordLine(identity, kind, win);
         }
     }
-    // A file the game would no longer read loses every record in it.
-    if (text.size() > maxFileBytes) {
+    return writeRecords(path, text);
+}
+
+// Adds the level's first start unless the file knows one. Runs under the
+// lock.
+bool mergeStart(const std::string& path, uint64_t identity, const std::string& rows) {
+    std::string old;
+    if (!readWhole(path, &old) || recordsOf(splitLines(old))[identity].startKnown) {
         return false;
     }
-    return replaceFile(path.c_str(), writeText, &text);
-}
-
-}  // namespace
-
-uint64_t levelIdentity(const Level* level) {
-    uint64_t hash = 14695981039346656037ull;
-    for (int y = 0; y < level->size.y; y++) {
-        if (y > 0) {
-            hash = (hash ^ static_cast<unsigned char>('\n')) * 1099511628211ull;
-        }
-        for (int x = 0; x < level->size.x; x++) {
-            char c = identityCharacter(level->tiles[y * level->size.x + x]);
-            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-        }
+    std::string text = old.empty() ? header : old;
+    if (!text.empty() && text.back() != '\n') {
+        text += '\n';
     }
-    return hash;
+    char start[32];
+    std::snprintf(start, sizeof start, "%016llx S ", static_cast<unsigned long long>(identity));
+    return writeRecords(path, text + start + rows + "\n");
 }
 
-std::string resultsPath() {
-    std::string data = dataFolder();
-    return data.empty() ? data : data + resultsName;
-}
-
-Results readResults(const std::string& path) try {
-    Results results;
-    std::string bytes;
-    if (path.empty() || !readWhole(path, &bytes)) {
-        return results;
-    }
-    for (const Line& line : splitLines(bytes)) {
-        uint64_t identity = 0;
-        char kind = 0;
-        Win win;
-        if (parseRecord(line, &identity, &kind, &win)) {
-            keepBest(&results[identity], kind, win);
-        }
-    }
-    return results;
-} catch (const std::bad_alloc&) {
-    return Results();
-}
-
-bool recordWin(const std::string& path, uint64_t identity, const Win& win, bool best) try {
+// Runs `merge` on the file at `path` under a lock on its folder, which is
+// made first if need be.
+template <typename Merge>
+bool underLock(const std::string& path, Merge merge) try {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos || slash == 0) {
         return false;
@@ -316,13 +417,56 @@ bool recordWin(const std::string& path, uint64_t identity, const Win& win, bool 
     }
     bool written = false;
     try {
-        written = flock(lock, LOCK_EX) == 0 && mergeAndWrite(path, identity, win, best ? "PM" : "H");
+        written = flock(lock, LOCK_EX) == 0 && merge();
     } catch (const std::bad_alloc&) {
     }
     close(lock);
     return written;
 } catch (const std::bad_alloc&) {
     return false;
+}
+
+}  // namespace
+
+uint64_t levelIdentity(const Level* level) {
+    return identityOfRows(startRows(level));
+}
+
+std::string startRows(const Level* level) {
+    std::string rows;
+    for (int y = 0; y < level->size.y; y++) {
+        if (y > 0) {
+            rows += '|';
+        }
+        for (int x = 0; x < level->size.x; x++) {
+            TileState cell = level->tiles[y * level->size.x + x];
+            rows += cell >= wallS && cell <= floorTileS ? "#@+$*. "[cell - wallS] : ' ';
+        }
+    }
+    return rows;
+}
+
+std::string resultsPath() {
+    std::string data = dataFolder();
+    return data.empty() ? data : data + resultsName;
+}
+
+Results readResults(const std::string& path) try {
+    std::string bytes;
+    if (path.empty() || !readWhole(path, &bytes)) {
+        return Results();
+    }
+    return recordsOf(splitLines(bytes));
+} catch (const std::bad_alloc&) {
+    return Results();
+}
+
+bool recordWin(const std::string& path, uint64_t identity, const Win& win, bool hinted) {
+    return underLock(path, [&] { return mergeWin(path, identity, win, hinted); });
+}
+
+bool recordStart(const std::string& path, uint64_t identity, const std::string& rows) {
+    return underLock(path, [&] { return mergeStart(path, identity, rows); });
 }
 
 std::unordered_map<uint64_t, int> readOptimum(const std::string& path) try {

@@ -13,15 +13,24 @@
 //
 // KIND is P (the fewest pushes, then the fewest moves), M (the fewest
 // moves, then the fewest pushes) or H (a win that counts as solved but not
-// as a best: one with a hint; the fewest pushes); SOLUTION is the moves of
-// the win, l u r d for walks and L U R D for pushes. Lines starting with "#"
-// are comments.
+// as a best: one with a hint, or not from the level's first start; the
+// fewest pushes); SOLUTION is the moves of the win, l u r d for walks and
+// L U R D for pushes. A level's first start, as the game first opened it,
+// is a line of its own, kept once and never replaced:
+//
+//     IDENTITY S ROWS
+//
+// ROWS in the level file's notation, joined by "|". A best is believed only
+// when its solution replays from that start to a solved position. Lines
+// starting with "#" are comments.
 
 // A level as the records know it, whatever its name, its file and the
 // position it was saved in: the FNV-1a 64-bit hash of its rows as the level
 // file holds them (full width, joined by "\n"), crates and the player taken
 // out ("$" and "@" as spaces, "*" and "+" as ".").
 uint64_t levelIdentity(const Level* level);
+// The level's rows in the file's notation at full width, joined by "|".
+std::string startRows(const Level* level);
 
 struct Win {
     int moves = 0;
@@ -37,6 +46,9 @@ struct LevelResults {
     Win byMoves;
     Win helped;
 
+    bool startKnown = false;
+    std::string start;  // the first start's rows, joined by "|"
+
     bool solved() const { return byPushesKnown || byMovesKnown || helpedKnown; }
 };
 
@@ -51,11 +63,15 @@ Results readResults(const std::string& path);
 
 // Keeps a win on the level `identity` in the file at `path` (and makes the
 // file and its folder on the first win) when it beats a record kept there:
-// as a best (P and M) or, when not `best`, as solved only (H).
+// as a best (P and M) when it replays from the level's first start and no
+// hint was taken, else as solved only (H).
 // Other games may write the same file at the same time: the file is read,
 // merged and replaced under a lock, whole or not at all, and every line the
 // game does not understand stays as it was. True when the win was written.
-bool recordWin(const std::string& path, uint64_t identity, const Win& win, bool best = true);
+bool recordWin(const std::string& path, uint64_t identity, const Win& win, bool hinted = false);
+// Keeps the level's first start, `rows` as startRows gives them, unless the
+// file knows one. True when it was written.
+bool recordStart(const std::string& path, uint64_t identity, const std::string& rows);
 
 // The proven least pushes of the bundled levels, by identity, from a
 // solutions file (name, pushes, positions searched, moves, identity; tab

@@ -260,16 +260,57 @@ void fitText(TTF_Font* font, const char* text, int maxWidth, char* out, size_t o
     out[0] = '\0';
 }
 
+namespace {
+
+constexpr int markSize = 40;
+
+// A text of one or two lines ("\n" between them) in `font`, its left edge
+// at x or, with `fromRight`, its right edge there, centred on the row's
+// middle. Its width.
+int renderSide(SDL_Renderer* renderer, TTF_Font* font, const char* text, int x, int middleY, bool fromRight) {
+    if (text == nullptr || text[0] == '\0') {
+        return 0;
+    }
+    const char* split = SDL_strchr(text, '\n');
+    char first[fittedBytes];
+    SDL_strlcpy(first, text, split != nullptr && static_cast<size_t>(split - text) < sizeof first
+                                 ? static_cast<size_t>(split - text) + 1
+                                 : sizeof first);
+    const char* lines[2] = {first, split != nullptr ? split + 1 : nullptr};
+    int count = split != nullptr ? 2 : 1;
+    int width = 0;
+    for (int i = 0; i < count; i++) {
+        int w = textWidth(font, lines[i]);
+        width = w > width ? w : width;
+    }
+    int lineHeight = TTF_FontLineSkip(font);
+    for (int i = 0; i < count; i++) {
+        int y = middleY + (2 * i - (count - 1)) * lineHeight / 2;
+        int w = textWidth(font, lines[i]);
+        renderFontAt(renderer, font, rowColor, lines[i], fromRight ? x - w : x, y, false, true);
+    }
+    return width;
+}
+
+}  // namespace
+
 void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont, int left, int right,
-                    const char* number, const char* name, const char* counters, const char* countersRoom) {
+                    const char* number, const char* name, const char* counters, const char* countersRoom,
+                    SDL_Texture* tiles, const Tile* mark) {
     const int middleY = (gridRows - 1) * tileSize + tileSize / 2;
     const int nameX = 10 * tileSize + tileSize / 2;
-    int numberWidth = textWidth(smallFont, number);
-    int countersWidth = textWidth(smallFont, counters);
+    int numberWidth = renderSide(renderer, smallFont, number, left, middleY, false);
+    if (mark != nullptr && tiles != nullptr) {
+        SDL_Rect from = toSourceRect(*mark);
+        SDL_Rect to{left + numberWidth + (numberWidth > 0 ? rowGap / 2 : 0), middleY - markSize / 2, markSize,
+                    markSize};
+        SDL_SetTextureBlendMode(tiles, SDL_BLENDMODE_BLEND);
+        SDL_RenderCopy(renderer, tiles, &from, &to);
+        numberWidth = to.x + to.w - left;
+    }
+    int countersWidth = renderSide(renderer, smallFont, counters, right, middleY, true);
     int room = textWidth(smallFont, countersRoom);
     room = room > countersWidth ? room : countersWidth;
-    renderFontAt(renderer, smallFont, rowColor, number, left, middleY, false, true);
-    renderFontAt(renderer, smallFont, rowColor, counters, right - countersWidth, middleY, false, true);
     // The name stays centred, so it may reach as far on each side as the
     // nearer neighbour allows.
     int nameLeft = numberWidth > 0 ? left + numberWidth + rowGap : left;

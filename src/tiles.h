@@ -93,14 +93,17 @@ void renderFontAt(SDL_Renderer* renderer, TTF_Font* font, SDL_Color color, const
 // ended with "…" when it is wider than maxWidth pixels in `font`.
 void fitText(TTF_Font* font, const char* text, int maxWidth, char* out, size_t outSize);
 
-// The level row along the bottom of the play screen and the editor. Between
-// the pixel columns `left` and `right` it draws, in white: `number` in
-// `smallFont` at the left end, `counters` in `smallFont` at the right end
-// (with room kept for the wider `countersRoom`), and `name` in `font` centred
-// on cell (10, 11), cut where it would run into either. Null or empty texts
+// The level row along the bottom of the play screen, the editor and the
+// level chooser. Between the pixel columns `left` and `right` it draws, in
+// white: `number` in `smallFont` at the left end, then the picture `mark`
+// (when given) small beside it, `counters` in `smallFont` at the right end
+// (with room kept for the wider `countersRoom`), and `name` in `font`
+// centred on cell (10, 11), cut where it would run into either. `number`
+// and `counters` may be two lines, "\n" between them. Null or empty texts
 // take no room.
 void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont, int left, int right,
-                    const char* number, const char* name, const char* counters, const char* countersRoom);
+                    const char* number, const char* name, const char* counters, const char* countersRoom,
+                    SDL_Texture* tiles = nullptr, const Tile* mark = nullptr);
 
 // The picture of a level cell's content; floor for anything that is none.
 Tile cellPicture(TileState state);

@@ -206,6 +206,15 @@ bool forScreen(SDL_Renderer* renderer, SDL_Event* event) {
             if (event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED || event->window.event == SDL_WINDOWEVENT_EXPOSED) {
                 showFrame(renderer);
             }
+            if (event->window.event == SDL_WINDOWEVENT_LEAVE) {
+                // The mouse left the window: to the screens, it went nowhere.
+                SDL_MouseMotionEvent gone{};
+                gone.type = SDL_MOUSEMOTION;
+                gone.timestamp = event->window.timestamp;
+                gone.x = gone.y = -1;
+                event->motion = gone;
+                return true;
+            }
             return false;
         case SDL_KEYDOWN:
         case SDL_KEYUP:
@@ -221,7 +230,10 @@ bool forScreen(SDL_Renderer* renderer, SDL_Event* event) {
         case SDL_MOUSEBUTTONUP:
             return intoFrame(window, &event->button.x, &event->button.y);
         case SDL_MOUSEMOTION:
-            return intoFrame(window, &event->motion.x, &event->motion.y);
+            if (!intoFrame(window, &event->motion.x, &event->motion.y)) {
+                event->motion.x = event->motion.y = -1;  // over the bars: off the frame
+            }
+            return true;
         default:
             return true;
     }

@@ -33,7 +33,9 @@ void showFrame(SDL_Renderer* renderer);
 
 // SDL_WaitEvent for a screen: a resize, an expose or F11 (which switches
 // full screen) shows the frame again and never reaches the screen; clicks
-// and motion arrive in frame pixels, and those on the bars not at all.
+// and motion arrive in frame pixels, clicks on the bars not at all; motion
+// over the bars and the mouse leaving the window arrive as a motion to
+// (-1, -1).
 // Returns 0 when waiting failed.
 int waitEvent(SDL_Renderer* renderer, SDL_Event* event);
 

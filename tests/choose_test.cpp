@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,9 +40,18 @@ class LevelChooser : public ScreenTest {
         unloadLevel(levels);
         ScreenTest::TearDown();
     }
-    // Level i solved in `moves` moves with its one push.
+    // Level i solved from its first start in `moves` (odd) moves with its
+    // one push: the push, then steps back and forth.
     void solve(int i, int moves = 1) {
-        std::string solution = std::string(static_cast<size_t>(moves - 1), 'l') + "R";
+        const Level* level = levels;
+        for (int k = 0; k < i; k++) {
+            level = level->next;
+        }
+        recordStart(resultsPath(), identities[static_cast<size_t>(i)], startRows(level));
+        std::string solution = "R";
+        while (static_cast<int>(solution.size()) < moves) {
+            solution += "lr";
+        }
         recordWin(resultsPath(), identities[static_cast<size_t>(i)], Win{moves, 1, solution});
     }
     // The proven least pushes of every level: one.
@@ -208,19 +218,81 @@ TEST_F(LevelChooser, ShowsSolvedLevelsStarsAndResults) {
         SDL_Rect star{slotX[i] + 304 - 40, 4, 36, 36};
         EXPECT_EQ(countColor(frame, star, 255, 214, 64, 10) > 10, i < 2) << "slot " << i << ": the star";
     }
-    // The cursor on level 3, unsolved: its name, no best, its least pushes.
-    SDL_Rect left{72, 704, 300, 64};
+    // The cursor on level 3, unsolved: its least pushes on the right, one
+    // line; on a solved level the best stands above them.
     SDL_Rect right{900, 704, 308, 64};
-    EXPECT_EQ(countColor(frame, left, 255, 255, 255, 0), 0) << "no best for an unsolved level";
-    EXPECT_GT(countColor(frame, right, 255, 255, 255, 0), 50) << "Legkevesebb tolás: 1";
-    // On a solved level the best shows too.
+    int unsolvedRow = countColor(frame, right, 255, 255, 255, 0);
+    EXPECT_GT(unsolvedRow, 50) << "Legkevesebb tolás: 1";
     index = 0;
     for (int i = 0; i < 14; i++) {
         solve(i, 3);
     }
     quit();
     EXPECT_EQ(choose(&index), chooseClosed);
-    EXPECT_GT(countColor(capture(), left, 255, 255, 255, 0), 50) << "Legjobb: 1 lépés, 1 tolás";
+    EXPECT_GT(countColor(capture(), right, 255, 255, 255, 0), unsolvedRow + 50) << "Legjobb: 3 lépés, 1 tolás too";
+}
+
+// The row's left end tells the page and the solved count; the wheel turns
+// pages, Home and End go to the ends, the cursor follows the mouse over
+// the levels, and a button under the mouse says what it does.
+TEST_F(LevelChooser, TheRowSaysWhereThePlayerStandsAndTheMouseLeads) {
+    auto motion = [](int x, int y) {
+        SDL_Event event{};
+        event.type = SDL_MOUSEMOTION;
+        event.motion.x = x;
+        event.motion.y = y;
+        SDL_PushEvent(&event);
+    };
+    auto wheel = [](int y) {
+        SDL_Event event{};
+        event.type = SDL_MOUSEWHEEL;
+        event.wheel.y = y;
+        SDL_PushEvent(&event);
+    };
+    struct Case {
+        const char* label;
+        std::function<void()> input;
+        int chosen;
+    };
+    const Case cases[] = {
+        {"End", [&] { press(SDL_SCANCODE_END); }, 13},
+        {"End, then Home", [&] { press(SDL_SCANCODE_END); press(SDL_SCANCODE_HOME); }, 0},
+        {"the wheel towards the player", [&] { wheel(-1); }, 13},
+        {"and back", [&] { wheel(-1); wheel(1); }, 1},
+        {"the mouse over the seventh level", [&] { motion(64 + 2 * 304 + 100, 234 + 100); }, 6},
+        {"over a button: the cursor stays", [&] { motion(20, 20); }, 5},
+    };
+    for (const Case& c : cases) {
+        int index = 5;
+        c.input();
+        press(SDL_SCANCODE_RETURN);
+        EXPECT_EQ(choose(&index), choosePlay) << c.label;
+        EXPECT_EQ(index, c.chosen) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    // The left end differs by page and by the count solved; the middle says
+    // what the home button does while the mouse rests on it.
+    SDL_Rect left{72, 704, 300, 64}, middle{400, 704, 480, 64};
+    auto rowOf = [&](std::function<void()> before, int index, SDL_Rect area) {
+        before();
+        quit();
+        choose(&index);
+        Frame frame = capture();
+        std::vector<uint32_t> pixels;
+        for (int y = area.y; y < area.y + area.h; y++) {
+            for (int x = area.x; x < area.x + area.w; x++) {
+                pixels.push_back(frame.at(x, y));
+            }
+        }
+        return pixels;
+    };
+    auto nothing = [] {};
+    EXPECT_NE(rowOf(nothing, 0, left), rowOf(nothing, 13, left)) << "1/2. oldal, 2/2. oldal";
+    std::vector<uint32_t> noneSolved = rowOf(nothing, 0, left);
+    solve(3);
+    EXPECT_NE(rowOf(nothing, 0, left), noneSolved) << "Megoldva: 1/14";
+    EXPECT_GT(countColor(capture(), left, 255, 255, 255, 0), 100);
+    EXPECT_NE(rowOf([&] { motion(20, 20); }, 0, middle), rowOf(nothing, 0, middle)) << "Vissza a pályához (Escape)";
 }
 
 class ChooserFromPlay : public ScreenTest {
@@ -248,8 +320,11 @@ TEST_F(ChooserFromPlay, TabAndEnterContinueTheCampaign) {
     EXPECT_TRUE(cellShows(frame, 8, 5, {brownFloor, player}));
     EXPECT_TRUE(cellShows(frame, 9, 5, {brownFloor, crate}));
     Results results = readResults(resultsPath());
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results.begin()->second.byPushes.solution, "R");
+    Level* list = levelsFromText(corridors());
+    ASSERT_EQ(results.size(), 2u) << "the first starts of the two levels opened";
+    EXPECT_EQ(results[levelIdentity(list)].byPushes.solution, "R") << "a best: played from the first start";
+    EXPECT_FALSE(results[levelIdentity(list->next)].solved());
+    unloadLevel(list);
 
     // A walk on level 2, then the chooser by its button: the question.
     Frame question = boxFrame("Szeretnéd eltárolni a módosításaidat?", true);

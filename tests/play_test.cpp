@@ -652,3 +652,118 @@ TEST_F(PlayScreen, EscapeStopsALongSearch) {
 }
 
 }  // namespace
+
+namespace {
+
+// On the first level (7 x 3 from column 7, row 4) the player stands at
+// (8, 5), the crate at (10, 5), the target at (12, 5): two pushes right.
+struct FirstStartCase {
+    const char* label;
+    std::vector<int> keys;  // scancodes; ctrl+shift+R and Tab as below
+    int playerX, crateX;
+};
+
+constexpr int firstStartKey = -1;  // Ctrl+Shift+R
+constexpr int chooseFirst = -2;    // Tab, the cursor to level 1, Enter
+
+TEST_F(PlayScreen, TheFirstStartIsKeptOnceAndPlayedAgain) {
+    const int right = SDL_SCANCODE_RIGHT, up = SDL_SCANCODE_PAGEUP, down = SDL_SCANCODE_PAGEDOWN,
+              enter = SDL_SCANCODE_RETURN, back = SDL_SCANCODE_BACKSPACE;
+    const FirstStartCase cases[] = {
+        {"a stored position", {right, right, up, enter, down}, 10, 11},
+        {"back to the first start", {right, right, up, enter, down, firstStartKey}, 8, 10},
+        {"and undone", {right, right, up, enter, down, firstStartKey, back}, 10, 11},
+        {"the chooser on an unsolved level: as stored", {right, right, up, enter, chooseFirst}, 10, 11},
+        {"the chooser on a solved level: the first start", {right, right, right, enter, chooseFirst}, 8, 10},
+    };
+    for (const FirstStartCase& c : cases) {
+        writeFile("szintek.txt", twoLevels);
+        for (int key : c.keys) {
+            if (key == firstStartKey) {
+                keyDown(SDL_SCANCODE_LCTRL);
+                keyDown(SDL_SCANCODE_LSHIFT);
+                press(SDL_SCANCODE_R);
+                keyUp(SDL_SCANCODE_LSHIFT);
+                keyUp(SDL_SCANCODE_LCTRL);
+            } else if (key == chooseFirst) {
+                press(SDL_SCANCODE_TAB);
+                press(SDL_SCANCODE_HOME);
+                press(SDL_SCANCODE_RETURN);
+            } else {
+                press(static_cast<SDL_Scancode>(key));
+            }
+        }
+        quit();
+        EXPECT_EQ(play(), 0) << c.label;
+        Frame frame = capture();
+        EXPECT_TRUE(cellShows(frame, c.playerX, 5, {brownFloor, player})) << c.label;
+        EXPECT_TRUE(cellShows(frame, c.crateX, 5, {brownFloor, crate})) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    // Each level's first start is in the records once, as it was first seen.
+    std::string records = readFile(resultsPath());
+    Level* list = levelsFromText(twoLevels);
+    for (const Level* level = list; level != nullptr; level = level->next) {
+        std::string line = " S " + startRows(level) + "\n";
+        size_t at = records.find(line);
+        EXPECT_NE(at, std::string::npos) << level->name;
+        EXPECT_EQ(records.find(line, at + 1), std::string::npos) << level->name << " once";
+    }
+    unloadLevel(list);
+}
+
+// A win counts as the best only from the first start: from a stored
+// position, or on a level whose crates stand elsewhere than when it was
+// first opened, it is solved, not a best. The level row marks a solved
+// level with a tick, and a best in the proven fewest pushes with a star.
+TEST_F(PlayScreen, OnlyWinsFromTheFirstStartAreBestsAndTheRowMarksThem) {
+    const int right = SDL_SCANCODE_RIGHT, up = SDL_SCANCODE_PAGEUP, down = SDL_SCANCODE_PAGEDOWN,
+              enter = SDL_SCANCODE_RETURN;
+    const std::string moved = std::string(twoLevels).replace(std::string(twoLevels).find("#@ $ .#"), 7, "# @$ .#");
+    struct Case {
+        const char* label;
+        std::string file;
+        std::vector<int> keys;
+        bool best;
+        Tile mark;
+    };
+    const Case cases[] = {
+        {"from a stored position", twoLevels, {right, right, up, enter, down, right, enter}, false, tick},
+        {"with its crates moved", moved, {right, right, enter}, false, tick},
+        {"from the first start", twoLevels, {right, right, right, enter}, true, star},
+    };
+    for (const Case& c : cases) {
+        removeTree(std::getenv("XDG_DATA_HOME"));
+        Level* original = levelsFromText(twoLevels);
+        recordStart(resultsPath(), levelIdentity(original), startRows(original));
+        // The proven least pushes of the first level: two.
+        char line[96];
+        std::snprintf(line, sizeof line, "Első\t2\t1\trRR\t%016llx\n", static_cast<unsigned long long>(levelIdentity(original)));
+        writeFile("palyak.solutions", line);
+        unloadLevel(original);
+        writeFile("szintek.txt", c.file);
+        for (int key : c.keys) {
+            press(static_cast<SDL_Scancode>(key));
+        }
+        quit();
+        EXPECT_EQ(play(), 0) << c.label;
+        Results results = readResults(resultsPath());
+        Level* list = levelsFromText(twoLevels);
+        const LevelResults& first = results[levelIdentity(list)];
+        unloadLevel(list);
+        EXPECT_TRUE(first.solved()) << c.label;
+        EXPECT_EQ(first.byPushesKnown, c.best) << c.label;
+        // The mark stands after the number "1/2" of the level row.
+        Frame frame = capture();
+        int w = 0, h = 0;
+        TTF_SizeUTF8(smallFont, "1/2", &w, &h);
+        SDL_Rect markArea{72 + w, 704, 60, 64};
+        int green = countColor(frame, markArea, 0x7f, 0xd1, 0x6b, 12);
+        int gold = countColor(frame, markArea, 0xff, 0xd6, 0x40, 12);
+        EXPECT_EQ(green > 20, c.mark == tick) << c.label;
+        EXPECT_EQ(gold > 20, c.mark == star) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+}
+
+}  // namespace

@@ -67,28 +67,36 @@ TEST(LevelIdentity, FollowsALevelAcrossNamesPositionsAndFiles) {
     EXPECT_NE(identityOf("#####\n#@$.\n#####\n"), identityOf("####\n#@$.\n####\n"));
 }
 
+// A corridor with room behind the player: solved by "RR" after any walk.
+const std::string corridor = "; Folyosó\n########\n#  @$ .#\n########\n";
+
+// Keeps the first start of the level of `text` in the file; its identity.
+uint64_t keepStart(const std::string& path, const std::string& text) {
+    Level* level = levelsFromText(text);
+    uint64_t identity = levelIdentity(level);
+    recordStart(path, identity, startRows(level));
+    unloadLevel(level);
+    return identity;
+}
+
 TEST_F(ResultsFile, TheFirstWinMakesTheFileAndBetterWinsReplaceTheirKind) {
-    const uint64_t level = 0x0123456789abcdefull;
     EXPECT_TRUE(readResults(path).empty()) << "no file yet";
-    ASSERT_TRUE(recordWin(path, level, Win{5, 2, "rRlLr"}));
+    uint64_t level = keepStart(path, corridor);
     std::string first = readFile(path);
     EXPECT_EQ(first[0], '#') << "the columns explained first";
-    EXPECT_NE(first.find("0123456789abcdef P 5 2 rRlLr\n"), std::string::npos);
-    EXPECT_NE(first.find("0123456789abcdef M 5 2 rRlLr\n"), std::string::npos);
-
+    EXPECT_NE(first.find(hex(level) + " S ########|#  @$ .#|########\n"), std::string::npos);
+    ASSERT_TRUE(recordWin(path, level, Win{6, 2, "llrrRR"}));
     struct Step {
         const char* label;
         Win win;
         bool written;
-        int pushesMoves, pushesPushes;  // the record by pushes after it
-        int movesMoves, movesPushes;    // the record by moves after it
+        int moves;  // of the best after it
     };
     const Step steps[] = {
-        {"worse both ways", {7, 3, "rRlLrLl"}, false, 5, 2, 5, 2},
-        {"as good", {5, 2, "rRlrL"}, false, 5, 2, 5, 2},
-        {"fewer moves, more pushes", {3, 3, "RRR"}, true, 5, 2, 3, 3},
-        {"fewer pushes, more moves", {9, 1, "rrrrlllLr"}, true, 9, 1, 3, 3},
-        {"same pushes, fewer moves", {6, 1, "rrlLrr"}, true, 6, 1, 3, 3},
+        {"fewer moves", {4, 2, "lrRR"}, true, 4},
+        {"worse", {6, 2, "llrrRR"}, false, 4},
+        {"as good", {4, 2, "lrRR"}, false, 4},
+        {"the fewest", {2, 2, "RR"}, true, 2},
     };
     for (const Step& step : steps) {
         std::string before = readFile(path);
@@ -97,36 +105,81 @@ TEST_F(ResultsFile, TheFirstWinMakesTheFileAndBetterWinsReplaceTheirKind) {
             EXPECT_EQ(readFile(path), before) << step.label;
         }
         Results results = readResults(path);
-        const LevelResults& kept = results[level];
-        EXPECT_EQ(kept.byPushes.moves, step.pushesMoves) << step.label;
-        EXPECT_EQ(kept.byPushes.pushes, step.pushesPushes) << step.label;
-        EXPECT_EQ(kept.byMoves.moves, step.movesMoves) << step.label;
-        EXPECT_EQ(kept.byMoves.pushes, step.movesPushes) << step.label;
+        EXPECT_EQ(results[level].byPushes.moves, step.moves) << step.label;
+        EXPECT_EQ(results[level].byMoves.moves, step.moves) << step.label;
     }
-    EXPECT_EQ(readResults(path)[level].byPushes.solution, "rrlLrr");
+    EXPECT_FALSE(recordStart(path, level, "########|# @ $ .#|########")) << "the first start is kept once";
     // One line of each kind, however often they were beaten.
     std::string text = readFile(path);
     size_t lines = 0;
-    for (size_t at = text.find("0123456789abcdef "); at != std::string::npos;
-         at = text.find("0123456789abcdef ", at + 1)) {
+    for (size_t at = text.find(hex(level) + " "); at != std::string::npos; at = text.find(hex(level) + " ", at + 1)) {
         lines++;
     }
-    EXPECT_EQ(lines, 2u);
+    EXPECT_EQ(lines, 3u);
     EXPECT_EQ(folderListing(dir + "/boxtolo"), std::set<std::string>{"eredmenyek.txt"}) << "nothing left beside it";
 }
 
-// Two records of one kind for a level (two games, a hand edit): the better
-// one counts, wherever it stands in the file.
-TEST_F(ResultsFile, TheBetterOfTwoRecordsOfAKindCounts) {
-    const std::string worse = "00000000000000aa P 4 2 lRlR\n00000000000000aa M 4 2 lRlR\n";
-    const std::string better = "00000000000000aa P 3 1 llR\n00000000000000aa M 2 2 RR\n";
-    ASSERT_EQ(mkdir((dir + "/boxtolo").c_str(), 0755), 0);
-    for (const std::string& text : {worse + better, better + worse}) {
-        writeFile(path, text);
+// A best is one played from the level's first start without a hint, and
+// the file's word for it is believed only when it replays from there; any
+// other win counts as solved (H) and never as a best.
+TEST_F(ResultsFile, OnlyWinsFromTheFirstStartAreBests) {
+    struct Case {
+        const char* label;
+        bool start;               // the first start is known
+        std::string handWritten;  // a line already in the file, after the start
+        Win win;
+        bool hinted;
+        bool best;  // the win counts as the best by pushes
+        bool solved;
+    };
+    const Case cases[] = {
+        {"from the first start", true, "", {2, 2, "RR"}, false, true, true},
+        {"with a hint", true, "", {2, 2, "RR"}, true, false, true},
+        {"from a stored position", true, "", {1, 1, "R"}, false, false, true},
+        {"with no first start known", false, "", {2, 2, "RR"}, false, false, true},
+        {"a hand-written best that does not replay gives way", true, " P 1 0 l", {4, 2, "lrRR"}, false, true, true},
+        {"and is not believed before", true, " P 1 0 l", {0, 0, ""}, false, false, false},
+    };
+    for (const Case& c : cases) {
+        removeTree(dir + "/boxtolo");
+        Level* level = levelsFromText(corridor);
+        uint64_t identity = levelIdentity(level);
+        if (c.start) {
+            recordStart(path, identity, startRows(level));
+        }
+        unloadLevel(level);
+        if (!c.handWritten.empty()) {
+            writeFile(path, readFile(path) + hex(identity) + c.handWritten + "\n");
+        }
+        if (c.win.moves > 0) {
+            recordWin(path, identity, c.win, c.hinted);
+        }
         Results results = readResults(path);
-        EXPECT_EQ(results[0xaa].byPushes.solution, "llR");
-        EXPECT_EQ(results[0xaa].byMoves.solution, "RR");
+        EXPECT_EQ(results[identity].byPushesKnown, c.best) << c.label;
+        EXPECT_EQ(results[identity].byMovesKnown, c.best) << c.label;
+        EXPECT_EQ(results[identity].solved(), c.solved) << c.label;
+        if (c.best) {
+            EXPECT_EQ(results[identity].byPushes.solution, c.win.solution) << c.label;
+        }
     }
+}
+
+// Two records of one kind for a level (two games, a hand edit): the better
+// one counts, wherever it stands in the file; a first start whose walls
+// and targets are not its identity's is not believed.
+TEST_F(ResultsFile, TheBetterOfTwoRecordsOfAKindCounts) {
+    uint64_t level = keepStart(path, corridor);
+    std::string start = readFile(path);
+    const std::string worse = hex(level) + " P 4 2 lrRR\n" + hex(level) + " M 4 2 lrRR\n";
+    const std::string better = hex(level) + " P 2 2 RR\n" + hex(level) + " M 2 2 RR\n";
+    for (const std::string& text : {worse + better, better + worse}) {
+        writeFile(path, start + text);
+        Results results = readResults(path);
+        EXPECT_EQ(results[level].byPushes.solution, "RR");
+        EXPECT_EQ(results[level].byMoves.solution, "RR");
+    }
+    writeFile(path, hex(level) + " S ########|#  @$. #|########\n" + better);
+    EXPECT_FALSE(readResults(path)[level].solved()) << "a start of other targets";
 }
 
 // A win that would make the file larger than the game reads is not
@@ -134,7 +187,7 @@ TEST_F(ResultsFile, TheBetterOfTwoRecordsOfAKindCounts) {
 TEST_F(ResultsFile, AWinNeverGrowsTheFilePastWhatTheGameReads) {
     ASSERT_EQ(mkdir((dir + "/boxtolo").c_str(), 0755), 0);
     const size_t limit = 64u << 20;
-    const std::string record = "00000000000000aa P 2 1 lR\n00000000000000aa M 2 1 lR\n";
+    const std::string record = "00000000000000aa H 2 1 lR\n00000000000000aa H 3 1 llR\n";
     std::string comment = "# " + std::string((1u << 20) - 100, 'x') + "\n";
     std::string text;
     while (text.size() + comment.size() < limit - record.size()) {
@@ -146,13 +199,13 @@ TEST_F(ResultsFile, AWinNeverGrowsTheFilePastWhatTheGameReads) {
     EXPECT_FALSE(recordWin(path, 0xbb, Win{1, 1, "R"})) << "no room for another line";
     EXPECT_EQ(readFile(path).size(), limit);
     EXPECT_EQ(readResults(path).size(), 1u) << "still read whole";
-    EXPECT_TRUE(recordWin(path, 0xaa, Win{1, 1, "R"})) << "records replaced by shorter ones still fit";
+    EXPECT_TRUE(recordWin(path, 0xaa, Win{1, 1, "R"})) << "records replaced by a shorter one still fit";
 }
 
 // Lines the game does not understand are skipped when reading and kept as
 // they are when writing.
 TEST_F(ResultsFile, DamagedAndForeignLinesAreSkippedAndKept) {
-    const std::string good = "00000000000000aa P 2 1 lR";
+    const std::string good = "00000000000000aa H 2 1 lR";
     const char* const others[] = {
         "# a comment of the player's",
         "00000000000000BB P 2 1 lR",         // upper-case identity
@@ -164,6 +217,8 @@ TEST_F(ResultsFile, DamagedAndForeignLinesAreSkippedAndKept) {
         "00000000000000bb P 2 1 lR\r",       // a carriage return
         "00000000000000bb P 0 0 ",           // no moves
         "0000000000000bb P 2 1 lR",          // fifteen digits
+        "00000000000000bb S #@$.#",          // a start of another level
+        "00000000000000bb Q 2 1 lR",         // no such kind
         "valami egészen más",
         "",
     };
@@ -178,12 +233,12 @@ TEST_F(ResultsFile, DamagedAndForeignLinesAreSkippedAndKept) {
 
     Results results = readResults(path);
     EXPECT_EQ(results.size(), 1u) << "only the good line is a record";
-    EXPECT_EQ(results[0xaa].byPushes.solution, "lR");
+    EXPECT_EQ(results[0xaa].helped.solution, "lR");
 
     ASSERT_TRUE(recordWin(path, 0xdd, Win{1, 1, "U"}));
     std::string written = readFile(path);
     EXPECT_EQ(written.substr(0, text.size()), text) << "every line before stays as it was, in order";
-    EXPECT_EQ(written.substr(text.size()), "00000000000000dd P 1 1 U\n00000000000000dd M 1 1 U\n");
+    EXPECT_EQ(written.substr(text.size()), "00000000000000dd H 1 1 U\n") << "no first start: solved, no best";
 }
 
 // A file that cannot be read, or a folder that cannot be made, loses no

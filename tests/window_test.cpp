@@ -178,6 +178,14 @@ TEST_F(WindowTest, AWholeScaleRepeatsPixelsAndAnyOtherIsSDLsLinearScale) {
 }
 
 TEST_F(WindowTest, ClicksArriveInFramePixelsAndNotFromTheBars) {
+    // The mouse leaving the window is a motion to no cell.
+    SDL_Event leave{};
+    leave.type = SDL_WINDOWEVENT;
+    leave.window.event = SDL_WINDOWEVENT_LEAVE;
+    ASSERT_EQ(SDL_PushEvent(&leave), 1);
+    SDL_Event gone = next();
+    EXPECT_EQ(gone.type, static_cast<Uint32>(SDL_MOUSEMOTION));
+    EXPECT_EQ(gone.motion.x, -1);
     resize(1920, 1200);  // the frame at 1.5 times, bars of 24 pixels above and below
     struct Case {
         int x, y;
@@ -202,6 +210,13 @@ TEST_F(WindowTest, ClicksArriveInFramePixelsAndNotFromTheBars) {
             ASSERT_EQ(SDL_PushEvent(&event), 1);
             press(SDL_SCANCODE_A);
             SDL_Event got = next();
+            if (!c.arrives && type == SDL_MOUSEMOTION) {
+                // Off the frame: the mouse is on no cell.
+                EXPECT_EQ(got.motion.x, -1) << c.x << "," << c.y << " on a bar";
+                EXPECT_EQ(got.motion.y, -1) << c.x << "," << c.y << " on a bar";
+                SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+                continue;
+            }
             if (!c.arrives) {
                 EXPECT_EQ(got.type, static_cast<Uint32>(SDL_KEYDOWN)) << c.x << "," << c.y << " on a bar";
                 next();  // the key's release
