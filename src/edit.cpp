@@ -71,6 +71,7 @@ struct EditState {
     Coordinates strokeCell;  // the cell it last placed in
     bool thinking;           // a search runs: the name row says so
     std::vector<SDL_Event> waiting;  // input that came while it ran
+    const char* pointing;            // what the button under the mouse does, or null
 };
 
 constexpr int paletteSize = 7;
@@ -749,21 +750,26 @@ struct EditButton {
     Tile picture;
     EditAction action;
     Shown shown;
+    const char* says;  // while the mouse rests on it: what it does, and its key
 };
 
 // The buttons around the level, in the order clicks are tested.
 const EditButton editButtons[] = {
-    {{0, 0}, home, leave, always},
-    {{0, 1}, save, store, always},
-    {{0, 11}, left, previous, withPrevious},
-    {{19, 11}, right, next, withNext},
-    {{1, 11}, add, addBefore, always},
-    {{18, 11}, add, addAfter, always},
-    {{0, 10}, deleteButton, remove, withLevel},
-    {{0, 9}, undo, takeBack, always},
-    {{2, 11}, redo, doAgain, always},
-    {{17, 11}, test, tryOut, withLevel},
+    {{0, 0}, home, leave, always, "Vissza a menübe (Escape)"},
+    {{0, 1}, save, store, always, "Mentés (Ctrl+S)"},
+    {{0, 11}, left, previous, withPrevious, "Előző pálya (Page Down)"},
+    {{19, 11}, right, next, withNext, "Következő pálya (Page Up)"},
+    {{1, 11}, add, addBefore, always, "Új pálya elé (Home)"},
+    {{18, 11}, add, addAfter, always, "Új pálya mögé (End)"},
+    {{0, 10}, deleteButton, remove, withLevel, "A pálya törlése (Delete)"},
+    {{0, 9}, undo, takeBack, always, "Visszavonás (Backspace)"},
+    {{2, 11}, redo, doAgain, always, "Újra (Shift+Backspace)"},
+    {{17, 11}, test, tryOut, withLevel, "Megoldható? (Ctrl+T)"},
 };
+// What the palette's entries place, and their keys.
+const char* const paletteSays[paletteSize] = {"Fal (1)",        "Játékos (2)", "Játékos célon (3)", "Láda (4)",
+                                              "Láda célon (5)", "Cél (6)",     "Padló (7)"};
+const char* const renameSays = "Átnevezés (R)";
 
 // Clicks on the name row between the redo and test buttons rename the level.
 constexpr int renameLeft = 3;
@@ -851,12 +857,15 @@ void render(EditState* state) {
         }
         char numberText[32];
         std::snprintf(numberText, sizeof numberText, "%d/%d", number, count);
-        renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, numberText,
-                       state->thinking ? "Gondolkodom..." : level->name, nullptr, nullptr);
+        const char* name = state->thinking ? "Gondolkodom..." : state->pointing != nullptr ? state->pointing : level->name;
+        renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, numberText, name, nullptr, nullptr);
         if (level->next != nullptr) {
             drawButtons(state, withNext);
         }
         drawButtons(state, withLevel);
+    } else {
+        renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, nullptr, state->pointing, nullptr,
+                       nullptr);
     }
     showFrame(renderer);
 }
@@ -965,10 +974,37 @@ bool levelCellAt(const EditState* state, int x, int y, Coordinates* cell) {
     return true;
 }
 
+bool paintAlong(EditState* state, int x, int y, Uint32 buttons);
+
+// What the button under the mouse does, for the level row.
+const char* pointedAt(const EditState* state, int x, int y) {
+    for (const EditButton& button : editButtons) {
+        if (clickTile(button.cell.x, button.cell.y, x, y) && (button.shown != withLevel || state->level != nullptr)) {
+            return button.says;
+        }
+    }
+    if (state->level == nullptr) {
+        return nullptr;
+    }
+    for (int i = 0; i < paletteSize; i++) {
+        if (clickTile(0, paletteTop + i, x, y)) {
+            return paletteSays[i];
+        }
+    }
+    return clickTiles(renameLeft, nameCell.y, renameRight, nameCell.y, x, y) ? renameSays : nullptr;
+}
+
+bool handleMotion(EditState* state, int x, int y, Uint32 buttons) {
+    const char* says = pointedAt(state, x, y);
+    bool pointing = says != state->pointing;
+    state->pointing = says;
+    return paintAlong(state, x, y, buttons) || pointing;
+}
+
 // A held button moved over the level places in every cell passed, as a
 // click would, cells skipped by a quick move included; the whole stroke is
 // one step of undo.
-bool handleMotion(EditState* state, int x, int y, Uint32 buttons) {
+bool paintAlong(EditState* state, int x, int y, Uint32 buttons) {
     Coordinates cell;
     if (!state->stroke || buttons == 0) {
         state->stroke = false;
@@ -1076,7 +1112,7 @@ int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
             break;
     }
     EditState state{loaded.level, loaded.level, {0, 0}, 0,  -1,    false,  false, filename, renderer,
-                    tiles,        font,         smallFont, {}, false, false, {0, 0}, false, {}};
+                    tiles,        font,         smallFont, {}, false, false, {0, 0}, false, {}, nullptr};
     render(&state);
     SDL_Event event;
     while (nextEvent(renderer, &state.waiting, &event) != 0) {

@@ -32,6 +32,7 @@ struct InputState {
     SDL_Renderer* renderer;
     SDL_Texture* tiles;
     TTF_Font* font;
+    const char* pointing;  // what the button under the mouse does, or null
 };
 
 // Bytes that are neither plain ASCII nor the terminator: both bytes of every
@@ -78,17 +79,18 @@ struct InputButton {
     int labelX;         // cell the label is anchored at
     bool centeredX;
     InputAction action;
+    const char* says;  // while the mouse rests on it: what it does, and its key
 };
 
 // The keys beside the 48 character keys, in drawing order. They never
 // overlap, so clicks may test them in this order too.
 const InputButton inputButtons[] = {
-    {6, 13, 10, nullptr, 6, false, appendSpace},
-    {3, 3, 9, "^", 3, true, toggleShift},
-    {16, 16, 9, "^", 16, true, toggleShift},
-    {16, 17, 6, "<-", 16, false, backspace},
-    {17, 18, 1, "OK", 17, false, confirm},
-    {17, 18, 3, "<-", 17, false, cancel},
+    {6, 13, 10, nullptr, 6, false, appendSpace, "Szóköz"},
+    {3, 3, 9, "^", 3, true, toggleShift, "Nagybetűk (Shift)"},
+    {16, 16, 9, "^", 16, true, toggleShift, "Nagybetűk (Shift)"},
+    {16, 17, 6, "<-", 16, false, backspace, "Az utolsó betű törlése (Backspace)"},
+    {17, 18, 1, "OK", 17, false, confirm, "Kész (Enter)"},
+    {17, 18, 3, "<-", 17, false, cancel, "Mégse (Escape)"},
 };
 
 void renderInput(InputState* state) {
@@ -112,6 +114,7 @@ void renderInput(InputState* state) {
     renderTile(renderer, state->tiles, wall, 1, 3);
     renderTile(renderer, state->tiles, wall, 15, 3);
     renderFont(renderer, state->font, white, state->enteredText, 2, 3, false, true);
+    renderFont(renderer, state->font, white, state->pointing, 10, gridRows - 1, true, true);
     showFrame(renderer);
 }
 
@@ -259,6 +262,16 @@ bool handleEvent(SDL_Event event, InputState* state) {
             return handleKeyup(state, event.key.keysym.scancode);
         case SDL_MOUSEBUTTONDOWN:
             return handleClick(state, event.button.x, event.button.y);
+        case SDL_MOUSEMOTION: {
+            const char* says = nullptr;
+            for (const InputButton& button : inputButtons) {
+                bool on = clickTiles(button.x1, button.y, button.x2, button.y, event.motion.x, event.motion.y);
+                says = on ? button.says : says;
+            }
+            bool changed = says != state->pointing;
+            state->pointing = says;
+            return changed;
+        }
         default:
             return false;
     }
@@ -326,7 +339,7 @@ int runBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const cha
 
 int textInput(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText, char* enteredText,
               int maxLength) {
-    InputState state{promptText, enteredText, maxLength, false, -1, renderer, tiles, font};
+    InputState state{promptText, enteredText, maxLength, false, -1, renderer, tiles, font, nullptr};
     renderInput(&state);
     SDL_Event event;
     while (waitEvent(renderer, &event) != 0) {

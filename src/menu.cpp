@@ -16,6 +16,7 @@ struct MenuState {
     SDL_Renderer* renderer;
     SDL_Texture* tiles;
     TTF_Font* font;
+    const char* pointing;  // what the arrow under the mouse does, or null
 };
 
 constexpr Coordinates playerStart{3, 4};
@@ -34,14 +35,15 @@ struct ArrowButton {
     Coordinates cell;
     Tile picture;
     int dir;
+    const char* says;  // while the mouse rests on it: what it does, and its key
 };
 
 // The on-screen arrow panel, in the order clicks are tested.
 const ArrowButton arrowButtons[] = {
-    {{16, 6}, up, 1},
-    {{16, 8}, down, 3},
-    {{15, 7}, left, 0},
-    {{17, 7}, right, 2},
+    {{16, 6}, up, 1, "Fel (fel nyíl, W)"},
+    {{16, 8}, down, 3, "Le (le nyíl, S)"},
+    {{15, 7}, left, 0, "Balra (bal nyíl, A)"},
+    {{17, 7}, right, 2, "Jobbra (jobb nyíl, D)"},
 };
 
 struct Label {
@@ -89,7 +91,9 @@ void renderMenu(MenuState* state) {
         renderTileC(renderer, tiles, button.picture, button.cell);
     }
     for (const Label& label : labels) {
-        renderFontC(renderer, state->font, white, label.text, label.cell, false, true);
+        // The line at the foot says what an arrow under the mouse does.
+        bool foot = label.cell.y == gridRows - 1 && state->pointing != nullptr;
+        renderFontC(renderer, state->font, white, foot ? state->pointing : label.text, label.cell, false, true);
     }
     showFrame(renderer);
 }
@@ -170,6 +174,15 @@ bool handleEvent(SDL_Event event, MenuState* state) {
                 }
             }
             return false;
+        case SDL_MOUSEMOTION: {
+            const char* says = nullptr;
+            for (const ArrowButton& button : arrowButtons) {
+                says = clickTile(button.cell.x, button.cell.y, event.motion.x, event.motion.y) ? button.says : says;
+            }
+            bool changed = says != state->pointing;
+            state->pointing = says;
+            return changed;
+        }
         case SDL_QUIT:
             state->result = menuQuit;
             return false;
@@ -181,7 +194,7 @@ bool handleEvent(SDL_Event event, MenuState* state) {
 }  // namespace
 
 int mainMenu(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* filename) {
-    MenuState state{crateStart, playerStart, filename, -1, renderer, tiles, font};
+    MenuState state{crateStart, playerStart, filename, -1, renderer, tiles, font, nullptr};
     renderMenu(&state);
     SDL_Event event;
     while (waitEvent(renderer, &event) != 0) {

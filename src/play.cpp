@@ -94,6 +94,7 @@ struct PlayState {
     bool hopeless;                   // proven: no solution from here
     Cells lost;                      // the crates the instant rules found lost
     Position judged;                 // the position the light was decided for
+    const char* pointing;            // what the thing under the mouse does, or null
     Results records;                 // the player's, as the file held them last
     std::unordered_map<uint64_t, int> optimum;  // the bundled levels' least pushes
 };
@@ -568,10 +569,11 @@ void selectCrate(PlayState* state, Coordinates crate) {
     }
 }
 
-// Whether the chosen crate can be pushed to `cell`; its own cell is never
-// marked, so that a click on it puts it down.
+// Whether the chosen crate can be pushed to `cell`; its own cell and the
+// figure's are never marked, so that a click on the crate puts it down.
 bool marked(const PlayState* state, Coordinates cell) {
-    return state->selected.x >= 0 && crateCanReach(state->paths, boardCell(state->board, cell));
+    bool figure = cell.x == state->player.x && cell.y == state->player.y;
+    return state->selected.x >= 0 && !figure && crateCanReach(state->paths, boardCell(state->board, cell));
 }
 
 // --- help: the hint and the light -----------------------------------------
@@ -776,24 +778,27 @@ struct PlayButton {
     Tile picture;
     PlayAction action;
     Shown shown;
+    const char* says;  // while the mouse rests on it: what it does, and its key
 };
 
 // In the order clicks are tested. None overlap, so drawing may walk it too.
 const PlayButton playButtons[] = {
-    {{0, 6}, up, moveUpAction, always},
-    {{0, 9}, down, moveDownAction, always},
-    {{0, 7}, left, moveLeftAction, always},
-    {{0, 8}, right, moveRightAction, always},
-    {{0, 0}, home, leave, always},
-    {{0, 1}, retry, restart, always},
-    {{0, 2}, save, store, always},
-    {{0, 11}, left, previous, withPrevious},
-    {{19, 11}, right, next, withNext},
-    {{0, 3}, undo, takeBack, always},
-    {{0, 4}, redo, doAgain, always},
-    {{0, 10}, levelList, pickLevel, always},
-    {{0, 5}, hint, giveHint, always},
+    {{0, 6}, up, moveUpAction, always, "Fel (fel nyíl, W)"},
+    {{0, 9}, down, moveDownAction, always, "Le (le nyíl, S)"},
+    {{0, 7}, left, moveLeftAction, always, "Balra (bal nyíl, A)"},
+    {{0, 8}, right, moveRightAction, always, "Jobbra (jobb nyíl, D)"},
+    {{0, 0}, home, leave, always, "Vissza a menübe (Escape)"},
+    {{0, 1}, retry, restart, always, "Újrakezdés (Ctrl+R; az első kezdés: Ctrl+Shift+R)"},
+    {{0, 2}, save, store, always, "Mentés (Ctrl+S)"},
+    {{0, 11}, left, previous, withPrevious, "Előző pálya (Page Down)"},
+    {{19, 11}, right, next, withNext, "Következő pálya (Page Up)"},
+    {{0, 3}, undo, takeBack, always, "Visszavonás (Backspace)"},
+    {{0, 4}, redo, doAgain, always, "Újra (Shift+Backspace)"},
+    {{0, 10}, levelList, pickLevel, always, "Pályaválasztó (Tab)"},
+    {{0, 5}, hint, giveHint, always, "Tipp: a következő tolás (H)"},
 };
+// What the level row says while the mouse rests on a crate.
+const char* const crateSays = "Kattints a ládára: megmutatom, hová tolható";
 
 // The level row runs between the two level arrows.
 constexpr int rowLeft = tileSize + 8;
@@ -869,7 +874,10 @@ void render(PlayState* state) {
     char counters[64];
     std::snprintf(number, sizeof number, "%d/%d", state->levelNumber, state->levelCount);
     std::snprintf(counters, sizeof counters, "Lépés: %d  Tolás: %d", state->moves, state->pushes);
-    const char* name = state->thinking ? "Gondolkodom..." : state->hopeless ? "Innen nincs megoldás" : level->name;
+    const char* name = state->thinking       ? "Gondolkodom..."
+                       : state->pointing != nullptr ? state->pointing
+                       : state->hopeless      ? "Innen nincs megoldás"
+                                              : level->name;
     Tile mark = tick;
     bool marked = solvedMark(state, &mark);
     renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, number, name, counters, countersRoom,
@@ -1180,19 +1188,22 @@ bool handleKeyup(PlayState* state, SDL_Scancode key) {
 }
 
 // A click on the level: with a crate chosen, a marked cell has it pushed
-// there and any other cell puts it down; else a crate is chosen, and a floor
-// or target cell the player can reach is walked to.
+// there and any other cell puts it down (a floor or target cell the player
+// can reach is walked to as well); else a crate is chosen, and a floor or
+// target cell the player can reach is walked to.
 bool clickLevel(PlayState* state, Coordinates cell, Coordinates chosen, bool wasMarked) {
     if (!state->boardReady) {
         return false;
     }
+    TileState content = getTileState(state->level, cell.x, cell.y);
     if (chosen.x >= 0) {
         if (wasMarked) {
             pushTo(state, cell);
+        } else if (walkable(content)) {
+            walkTo(state, cell);  // the crate is put down, and the figure goes there
         }
         return true;
     }
-    TileState content = getTileState(state->level, cell.x, cell.y);
     if (content == crateS || content == crateOnTargetS) {
         selectCrate(state, cell);
         return true;
@@ -1216,6 +1227,24 @@ bool handleClick(PlayState* state, int x, int y) {
     return (onLevel && clickLevel(state, cell, chosen, wasMarked)) || putDown;
 }
 
+// What the button or crate under the mouse does, for the level row.
+bool handleMotion(PlayState* state, int x, int y) {
+    const char* says = nullptr;
+    for (const PlayButton& button : playButtons) {
+        says = clickTile(button.cell.x, button.cell.y, x, y) ? button.says : says;
+    }
+    const Level* level = state->level;
+    Coordinates cell{x / tileSize - ((maxLevelWidth - level->size.x) / 2 + 1),
+                     y / tileSize - (maxLevelHeight - level->size.y) / 2};
+    TileState content = x >= 0 && y >= 0 ? getTileState(level, cell.x, cell.y) : invalidS;
+    if (says == nullptr && state->boardReady && (content == crateS || content == crateOnTargetS)) {
+        says = crateSays;
+    }
+    bool changed = says != state->pointing;
+    state->pointing = says;
+    return changed;
+}
+
 bool handleEvent(SDL_Event event, PlayState* state) {
     switch (event.type) {
         case SDL_KEYDOWN:
@@ -1224,6 +1253,8 @@ bool handleEvent(SDL_Event event, PlayState* state) {
             return handleKeyup(state, event.key.keysym.scancode);
         case SDL_MOUSEBUTTONDOWN:
             return handleClick(state, event.button.x, event.button.y);
+        case SDL_MOUSEMOTION:
+            return handleMotion(state, event.motion.x, event.motion.y);
         case SDL_QUIT:
             state->result = 0;
             return false;

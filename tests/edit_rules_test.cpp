@@ -2,6 +2,7 @@
 // test compiles that file into itself to reach them directly.
 #include "../src/edit.cpp"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,7 +63,7 @@ class EditorLists : public ScreenTest {
     void SetUp() override {
         ScreenTest::SetUp();
         state = EditState{nullptr,   nullptr, {0, 0}, 0,     -1,    false,  false, filename, renderer,
-                          tiles,     font,    smallFont, {}, false, false, {0, 0}, false, {}};
+                          tiles,     font,    smallFont, {}, false, false, {0, 0}, false, {}, nullptr};
     }
     void TearDown() override {
         dropHistory(&state.history);
@@ -346,6 +347,42 @@ TEST_F(EditorLists, LevelsReadTogetherGoOneByOne) {
     }
     EXPECT_EQ(names, (std::vector<std::string>{"uj", "C", "D"}));
     unloadLevel(again.level);
+}
+
+}  // namespace
+
+namespace {
+
+// While the mouse rests on a button, a palette entry or the name row, the
+// level row says what it does: each its own text from the tables.
+TEST_F(EditorLists, EveryButtonSaysWhatItDoes) {
+    writeFile("uj.txt", "; A\n#####\n#@$.#\n#####\n\n; B\n###\n#@#\n###\n");
+    const SDL_Rect row{0, 704, 1280, 64};
+    char name[64] = "uj.txt";
+    auto rowAfter = [&](std::function<void()> input) {
+        input();
+        quit();
+        EXPECT_EQ(editLevel(renderer, tiles, font, smallFont, name), 0);
+        return areaPixels(capture(), row);
+    };
+    std::vector<uint32_t> plain = rowAfter([] {});
+    std::vector<std::pair<Coordinates, const char*>> pointed;
+    for (const EditButton& button : editButtons) {
+        pointed.emplace_back(button.cell, button.says);
+    }
+    for (int i = 0; i < paletteSize; i++) {
+        pointed.emplace_back(Coordinates{0, paletteTop + i}, paletteSays[i]);
+    }
+    pointed.emplace_back(Coordinates{10, 11}, renameSays);
+    std::vector<std::vector<uint32_t>> shown;
+    for (const auto& [cell, says] : pointed) {
+        shown.push_back(rowAfter([&, cell = cell] { moveTo(cell.x, cell.y, 0); }));
+        EXPECT_NE(shown.back(), plain) << says;
+        for (size_t i = 0; i + 1 < shown.size(); i++) {
+            EXPECT_NE(shown[i], shown.back()) << says << " drawn as " << pointed[i].second;
+        }
+    }
+    EXPECT_EQ(rowAfter([&] { moveTo(0, 0, 0); movePixel(-1, -1); }), plain) << "the mouse gone";
 }
 
 }  // namespace

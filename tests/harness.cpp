@@ -21,6 +21,16 @@ const char* const frameDumpVariable = "SDL_VIDEO_DUMMY_SAVE_FRAMES";
 
 }  // namespace
 
+std::vector<uint32_t> areaPixels(const Frame& frame, SDL_Rect area) {
+    std::vector<uint32_t> pixels;
+    for (int y = area.y; y < area.y + area.h; y++) {
+        for (int x = area.x; x < area.x + area.w; x++) {
+            pixels.push_back(frame.at(x, y));
+        }
+    }
+    return pixels;
+}
+
 int countColor(const Frame& frame, SDL_Rect area, int r, int g, int b, int tolerance) {
     int count = 0;
     for (int y = area.y; y < area.y + area.h && y < frame.height; y++) {
@@ -175,6 +185,14 @@ void ScreenTest::clickPixel(int x, int y, Uint8 button) {
 
 void ScreenTest::click(int cellX, int cellY, Uint8 button) {
     clickPixel(cellX * tileSize + tileSize / 2, cellY * tileSize + tileSize / 2, button);
+}
+
+void ScreenTest::movePixel(int x, int y) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.x = x;
+    event.motion.y = y;
+    SDL_PushEvent(&event);
 }
 
 void ScreenTest::moveTo(int cellX, int cellY, Uint32 buttons) {

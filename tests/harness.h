@@ -23,6 +23,8 @@ struct Frame {
     uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
+// The pixels of a rectangle of the frame, row by row.
+std::vector<uint32_t> areaPixels(const Frame& frame, SDL_Rect area);
 // Counts the pixels of a rectangle whose colour is within `tolerance` of (r, g, b).
 int countColor(const Frame& frame, SDL_Rect area, int r, int g, int b, int tolerance = 8);
 SDL_Rect cellRect(int x, int y);
@@ -43,6 +45,9 @@ class ScreenTest : public ::testing::Test {
     void ctrlPress(SDL_Scancode key);
     void clickPixel(int x, int y, Uint8 button = SDL_BUTTON_LEFT);
     void click(int cellX, int cellY, Uint8 button = SDL_BUTTON_LEFT);
+    // The mouse moved to pixel (x, y) of the frame, no button held: (-1, -1)
+    // is off the frame.
+    void movePixel(int x, int y);
     // The mouse moved to the middle of a cell with these buttons held
     // (SDL_BUTTON_LMASK and the like), and a button let go there.
     void moveTo(int cellX, int cellY, Uint32 buttons);

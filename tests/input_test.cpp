@@ -406,3 +406,29 @@ TEST_F(Boxes, AlertShowsOneButton) {
 }
 
 }  // namespace
+
+namespace {
+
+// The bottom row says what the button under the mouse does: the two "<-"
+// apart, the two shift keys alike, nothing over a character key.
+TEST_F(TextInputScreen, TheButtonsSayWhatTheyDo) {
+    const SDL_Rect foot{0, 704, 1280, 64};
+    auto footAfter = [&](int x, int y) {
+        moveTo(x, y, 0);
+        quit();
+        EXPECT_EQ(run(), 0);
+        return areaPixels(capture(), foot);
+    };
+    std::vector<uint32_t> empty = footAfter(1, 1);
+    std::vector<uint32_t> backspace = footAfter(16, 6), cancel = footAfter(17, 3), ok = footAfter(18, 1);
+    std::vector<uint32_t> shiftLeft = footAfter(3, 9), shiftRight = footAfter(16, 9), space = footAfter(9, 10);
+    for (const auto* said : {&backspace, &cancel, &ok, &shiftLeft, &space}) {
+        EXPECT_NE(*said, empty);
+    }
+    EXPECT_NE(backspace, cancel) << "the two <- keys";
+    EXPECT_NE(ok, cancel);
+    EXPECT_EQ(shiftLeft, shiftRight) << "the two shift keys";
+    EXPECT_EQ(footAfter(5, 7), empty) << "a character key says nothing";
+}
+
+}  // namespace

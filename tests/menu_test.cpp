@@ -1,5 +1,8 @@
 #include <cstring>
 
+#include <functional>
+#include <vector>
+
 #include "harness.h"
 #include "menu.h"
 
@@ -200,6 +203,32 @@ TEST_F(MenuRoom, ClosingTheWindowInThePromptEndsTheProgram) {
     press(SDL_SCANCODE_RETURN);
     EXPECT_EQ(run(), 0);
     EXPECT_STREQ(filename, "x");
+}
+
+}  // namespace
+
+namespace {
+
+// The line at the foot says what the arrow under the mouse does, a text of
+// its own for each, and the instruction again once the mouse moves off.
+TEST_F(MenuRoom, EachArrowSaysWhatItDoes) {
+    const SDL_Rect foot{0, 704, 1280, 64};
+    auto footAfter = [&](std::function<void()> input) {
+        input();
+        quit();
+        EXPECT_EQ(run(), 0);
+        return areaPixels(capture(), foot);
+    };
+    std::vector<uint32_t> plain = footAfter([] {});
+    std::vector<std::vector<uint32_t>> shown;
+    for (Coordinates arrow : {Coordinates{16, 6}, Coordinates{16, 8}, Coordinates{15, 7}, Coordinates{17, 7}}) {
+        shown.push_back(footAfter([&] { moveTo(arrow.x, arrow.y, 0); }));
+        EXPECT_NE(shown.back(), plain) << arrow.x << "," << arrow.y;
+        for (size_t i = 0; i + 1 < shown.size(); i++) {
+            EXPECT_NE(shown[i], shown.back()) << arrow.x << "," << arrow.y;
+        }
+    }
+    EXPECT_EQ(footAfter([&] { moveTo(16, 6, 0); moveTo(16, 7, 0); }), plain) << "between the arrows";
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // file into itself to reach them on plain data, without a window.
 #include "../src/play.cpp"
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -400,6 +402,41 @@ TEST(PlayRules, TheLightFollowsThePosition) {
         EXPECT_EQ(played.state.hopeless, c.hopeless) << c.label;
         EXPECT_EQ(played.state.lost.count(), c.lostCrates) << c.label;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// While the mouse rests on a button the level row says what the button
+// does, each its own text from the buttons' table; on a crate, that crates
+// can be clicked; off them, the level's name again.
+TEST_F(PlayWin, EveryButtonSaysWhatItDoes) {
+    writeFile("szintek.txt", "; Első\n#######\n#@ $ .#\n#######\n\n; Második\n#####\n#@$.#\n#####\n");
+    const SDL_Rect row{72, 704, 1136, 64};
+    char filename[64] = "szintek.txt";
+    auto rowAfter = [&](std::function<void()> input) {
+        input();
+        quit();
+        EXPECT_EQ(playLevel(renderer, tiles, font, smallFont, filename), 0);
+        return areaPixels(capture(), row);
+    };
+    std::vector<uint32_t> plain = rowAfter([] {});
+    std::map<std::string, std::vector<uint32_t>> said;
+    for (const PlayButton& button : playButtons) {
+        std::vector<uint32_t> shown = rowAfter([&] { moveTo(button.cell.x, button.cell.y, 0); });
+        EXPECT_NE(shown, plain) << button.says;
+        auto known = said.find(button.says);
+        EXPECT_TRUE(known == said.end() || known->second == shown) << button.says;
+        for (const auto& [text, pixels] : said) {
+            EXPECT_TRUE(text == button.says || pixels != shown) << button.says << " drawn as " << text;
+        }
+        said[button.says] = shown;
+    }
+    std::vector<uint32_t> onCrate = rowAfter([&] { moveTo(10, 5, 0); });
+    EXPECT_NE(onCrate, plain) << crateSays;
+    EXPECT_EQ(rowAfter([&] { moveTo(0, 1, 0); movePixel(-1, -1); }), plain) << "the mouse gone";
+    EXPECT_EQ(rowAfter([&] { moveTo(9, 5, 0); }), plain) << "on plain floor";
 }
 
 }  // namespace

@@ -546,21 +546,26 @@ TEST_F(PlayScreen, AChosenCrateShowsWhereItCanGoUntilPutDown) {
     EXPECT_TRUE(cellShows(frame, 12, 5, {brownFloor, target, marker}));
     EXPECT_TRUE(cellShows(frame, 9, 5, {brownFloor})) << "it cannot be pushed left";
     // Put down by any key, by the crate or an unmarked cell clicked: no
-    // walk, no push, no marks left.
+    // push, no marks left; an unmarked floor cell the figure can reach is
+    // walked to.
     struct Case {
         const char* label;
         bool key;
         int cellX;
+        int playerX;
     };
-    const Case cases[] = {{"a key", true, 0}, {"the crate again", false, 10}, {"an unmarked floor cell", false, 9},
-                          {"a wall", false, 7}, {"outside the level", false, 16}};
+    const Case cases[] = {{"a key", true, 0, 8},
+                          {"the crate again", false, 10, 8},
+                          {"an unmarked floor cell: walked to", false, 9, 9},
+                          {"a wall", false, 7, 8},
+                          {"outside the level", false, 16, 8}};
     for (const Case& c : cases) {
         click(10, 5);
         c.key ? press(SDL_SCANCODE_X) : click(c.cellX, 5);
         quit();
         EXPECT_EQ(play(), 0) << c.label;
         frame = capture();
-        EXPECT_TRUE(cellShows(frame, 8, 5, {brownFloor, player})) << c.label;
+        EXPECT_TRUE(cellShows(frame, c.playerX, 5, {brownFloor, player})) << c.label;
         EXPECT_TRUE(cellShows(frame, 10, 5, {brownFloor, crate})) << c.label;
         EXPECT_TRUE(cellShows(frame, 11, 5, {brownFloor})) << c.label;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
