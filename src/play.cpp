@@ -95,6 +95,7 @@ struct PlayState {
     Cells lost;                      // the crates the instant rules found lost
     Position judged;                 // the position the light was decided for
     const char* pointing;            // what the thing under the mouse does, or null
+    bool showSteps;                  // a click's way is drawn a step at a time
     Results records;                 // the player's, as the file held them last
     std::unordered_map<uint64_t, int> optimum;  // the bundled levels' least pushes
 };
@@ -522,15 +523,38 @@ Position positionNow(const PlayState* state) {
     return position;
 }
 
+void render(PlayState* state);
+
+// A click's way is shown this long a step: about thirty steps a second.
+constexpr Uint32 stepMilliseconds = 33;
+
+// Shows the step just made and waits a step's time. False when input came
+// meanwhile: a key, a click or the window closed ends the showing, the rest
+// of the way is made at once, and then the input counts as itself, as
+// everything else that came does.
+bool showStep(PlayState* state) {
+    render(state);
+    SDL_Event event;
+    while (waitEventFor(state->renderer, &event, stepMilliseconds) == 1) {
+        state->waiting.push_back(event);
+        if (event.type == SDL_KEYDOWN || event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_QUIT) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Makes `moves` (l u r d walks, L U R D pushes) through the rules as one
-// click: one undo takes them all back, and a push that wins ends them.
+// click, drawn a step at a time until input cuts it short: one undo takes
+// them all back, and a push that wins ends them.
 void playMoves(PlayState* state, const std::string& moves) {
     startChain(state);
-    for (char move : moves) {
-        if (state->won || state->result != -1) {
-            break;
+    bool showing = state->showSteps && moves.size() > 1;
+    for (size_t i = 0; i < moves.size() && !state->won && state->result == -1; i++) {
+        processMovement(static_cast<int>(std::strchr("lurdLURD", moves[i]) - "lurdLURD") % directionCount, state);
+        if (showing && i + 1 < moves.size()) {
+            showing = showStep(state);
         }
-        processMovement(static_cast<int>(std::strchr("lurdLURD", move) - "lurdLURD") % directionCount, state);
     }
     endChain(state);
 }
@@ -1303,6 +1327,7 @@ int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
         return refuse(renderer, tiles, font, loaded.level, "Memóriafoglalási hiba");
     }
     readLevelBoard(&state);
+    state.showSteps = true;
     state.records = readResults(resultsPath());
     bool installed = false;
     state.optimum = readOptimum(findAsset(bundledSolutions, &installed));

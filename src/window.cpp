@@ -252,6 +252,19 @@ int waitEvent(SDL_Renderer* renderer, SDL_Event* event) {
     }
 }
 
+int waitEventFor(SDL_Renderer* renderer, SDL_Event* event, Uint32 milliseconds) {
+    Uint32 until = SDL_GetTicks() + milliseconds;
+    for (;;) {
+        Uint32 now = SDL_GetTicks();
+        if (SDL_TICKS_PASSED(now, until) || SDL_WaitEventTimeout(event, static_cast<int>(until - now)) == 0) {
+            return 0;
+        }
+        if (forScreen(renderer, event)) {
+            return 1;
+        }
+    }
+}
+
 int nextEvent(SDL_Renderer* renderer, std::vector<SDL_Event>* later, SDL_Event* event) {
     if (later->empty()) {
         return waitEvent(renderer, event);

@@ -39,6 +39,9 @@ void showFrame(SDL_Renderer* renderer);
 // Returns 0 when waiting failed.
 int waitEvent(SDL_Renderer* renderer, SDL_Event* event);
 
+// waitEvent for at most `milliseconds`: 0 when none came for the screen.
+int waitEventFor(SDL_Renderer* renderer, SDL_Event* event, Uint32 milliseconds);
+
 // The next event for a screen: the first of `later` (input that came while
 // the screen was busy, kept in order), else waitEvent's.
 int nextEvent(SDL_Renderer* renderer, std::vector<SDL_Event>* later, SDL_Event* event);

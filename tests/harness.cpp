@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -298,6 +299,40 @@ double ScreenTest::cellDifference(const Frame& frame, int x, int y, std::initial
 
 bool ScreenTest::cellShows(const Frame& frame, int x, int y, std::initializer_list<Tile> layers) const {
     return cellDifference(frame, x, y, layers) < 2.0;
+}
+
+std::vector<Frame> ScreenTest::savedFrames() const {
+    std::vector<std::string> names;
+    DIR* dir = opendir(tempDir.c_str());
+    if (dir == nullptr) {
+        return {};
+    }
+    while (dirent* entry = readdir(dir)) {
+        if (std::string(entry->d_name).rfind("SDL_window", 0) == 0) {
+            names.push_back(tempDir + "/" + entry->d_name);
+        }
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    std::vector<Frame> frames;
+    for (const std::string& name : names) {
+        SDL_Surface* loaded = SDL_LoadBMP(name.c_str());
+        SDL_Surface* argb = loaded != nullptr ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+        Frame frame;
+        if (argb != nullptr) {
+            frame.width = argb->w;
+            frame.height = argb->h;
+            for (int y = 0; y < argb->h; y++) {
+                const uint32_t* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(argb->pixels) +
+                                                                        y * argb->pitch);
+                frame.pixels.insert(frame.pixels.end(), row, row + argb->w);
+            }
+        }
+        SDL_FreeSurface(argb);
+        SDL_FreeSurface(loaded);
+        frames.push_back(frame);
+    }
+    return frames;
 }
 
 void ScreenTest::countFrames() {

@@ -67,6 +67,8 @@ class ScreenTest : public ::testing::Test {
     bool cellShows(const Frame& frame, int x, int y, std::initializer_list<Tile> layers) const;
     // Frames presented so far, counted by the dummy driver as it saves them.
     int presentedFrames() const;
+    // The frames presented so far, in order, as the dummy driver saved them.
+    std::vector<Frame> savedFrames() const;
     void countFrames();
 
     SDL_Window* window = nullptr;

@@ -300,6 +300,7 @@ TEST_F(PlayWin, AClickPushStopsAtTheWinAndIsOneUndo) {
     played.state.renderer = renderer;
     played.state.tiles = tiles;
     played.state.font = font;
+    played.state.smallFont = smallFont;
     ASSERT_TRUE(played.ok);
     played.state.player = Coordinates{1, 1};
     std::vector<std::string> before = played.board();
@@ -345,6 +346,7 @@ TEST_F(PlayWin, EachHintIsOnePushNearerAndTheyEndInTheOptimum) {
         played.state.renderer = renderer;
         played.state.tiles = tiles;
         played.state.font = font;
+        played.state.smallFont = smallFont;
         press(SDL_SCANCODE_RETURN);  // the win alert
         int optimum = optimumNow(&played.state);
         ASSERT_GT(optimum, 0);

@@ -486,8 +486,10 @@ TEST_F(PlayScreen, ClicksWalkAndPushAndAreTakenBackAndRedoneWhole) {
             } else {
                 press(static_cast<SDL_Scancode>(y));
             }
-            // A win's alert is answered where it comes.
+            // A win's alert is answered where it comes; a click's way shown
+            // step by step is cut short first, by a key that does nothing.
             if ((x == 12 || y == shiftBack) && alerts > 0) {
+                press(SDL_SCANCODE_X);
                 press(SDL_SCANCODE_RETURN);
                 alerts--;
             }
@@ -588,10 +590,12 @@ TEST_F(PlayScreen, HintsSolveTheLevelAndTheLightShowsALostPosition) {
         bool solved;
         const char* alert;  // shown at the end, or null
     };
-    const int h = SDL_SCANCODE_H, enter = SDL_SCANCODE_RETURN;
+    // The last hint's way is cut short by a key that does nothing, before
+    // the win's alert is answered.
+    const int h = SDL_SCANCODE_H, enter = SDL_SCANCODE_RETURN, x = SDL_SCANCODE_X;
     const Case cases[] = {
-        {"H to the end", {{-1, h}, {-1, h}, {-1, h}, {-1, h}, {-1, h}, {-1, enter}}, true, nullptr},
-        {"the button to the end", {{0, 5}, {0, 5}, {0, 5}, {0, 5}, {0, 5}, {-1, enter}}, true, nullptr},
+        {"H to the end", {{-1, h}, {-1, h}, {-1, h}, {-1, h}, {-1, h}, {-1, x}, {-1, enter}}, true, nullptr},
+        {"the button to the end", {{0, 5}, {0, 5}, {0, 5}, {0, 5}, {0, 5}, {-1, x}, {-1, enter}}, true, nullptr},
         {"pushed against the top wall, then H",
          {{-1, SDL_SCANCODE_DOWN}, {-1, SDL_SCANCODE_DOWN}, {-1, SDL_SCANCODE_RIGHT}, {-1, SDL_SCANCODE_UP}, {-1, h}},
          false,
@@ -767,6 +771,63 @@ TEST_F(PlayScreen, OnlyWinsFromTheFirstStartAreBestsAndTheRowMarksThem) {
         int gold = countColor(frame, markArea, 0xff, 0xd6, 0x40, 12);
         EXPECT_EQ(green > 20, c.mark == tick) << c.label;
         EXPECT_EQ(gold > 20, c.mark == star) << c.label;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+Uint32 quitLater(Uint32, void*) {
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    SDL_PushEvent(&event);
+    return 0;
+}
+
+// A click's walk is drawn a step at a time, about thirty a second; a key
+// during it finishes the walk at once and then counts as itself. On a row
+// of floor (7 x 3 from column 7, row 4) the figure walks from (8, 5) to
+// (12, 5).
+TEST_F(PlayScreen, AClicksWayIsShownStepByStepUntilAKeyCutsItShort) {
+    const char* corridor = "; Folyosó\n#######\n#@    #\n#######\n";
+    struct Case {
+        const char* label;
+        bool key;                    // Left pressed during the walk
+        std::vector<int> playerAt;   // the figure's column in each frame presented
+    };
+    const Case cases[] = {
+        {"shown step by step", false, {8, 9, 10, 11, 12}},
+        {"cut short by a key, which then moves back", true, {8, 9, 12, 11}},
+    };
+    for (const Case& c : cases) {
+        removeTree(tempDir);
+        ASSERT_EQ(mkdir(tempDir.c_str(), 0700), 0);
+        ASSERT_EQ(chdir(tempDir.c_str()), 0);
+        writeFile("szintek.txt", corridor);
+        countFrames();
+        click(12, 5);
+        SDL_TimerID timer = 0;
+        if (c.key) {
+            press(SDL_SCANCODE_LEFT);
+            quit();
+        } else {
+            timer = SDL_AddTimer(1000, quitLater, nullptr);
+        }
+        Uint32 start = SDL_GetTicks();
+        EXPECT_EQ(play(), 0) << c.label;
+        Uint32 took = SDL_GetTicks() - start;
+        SDL_RemoveTimer(timer);
+        unsetenv("SDL_VIDEO_DUMMY_SAVE_FRAMES");
+        std::vector<Frame> frames = savedFrames();
+        ASSERT_EQ(frames.size(), c.playerAt.size()) << c.label;
+        for (size_t i = 0; i < frames.size(); i++) {
+            EXPECT_TRUE(cellShows(frames[i], c.playerAt[i], 5, {brownFloor, player})) << c.label << ", frame " << i;
+        }
+        if (!c.key) {
+            EXPECT_GE(took, 3 * 30u) << "three steps shown a step's time each";
+        }
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
 }
