@@ -169,9 +169,11 @@ void render(ChooseState* state) {
         std::snprintf(results + used, sizeof results - static_cast<size_t>(used), "%sLegkevesebb tolás: %d",
                       used > 0 ? "\n" : "", mark.optimum);
     }
-    const char* name = state->hovered >= 0 ? chooseButtons[state->hovered].says
-                                           : state->levels[static_cast<size_t>(state->cursor)]->name;
-    renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, standing, name, results, nullptr);
+    // A button's text is in the smaller size, a level's name in the larger.
+    bool says = state->hovered >= 0;
+    const char* name = says ? chooseButtons[state->hovered].says : state->levels[static_cast<size_t>(state->cursor)]->name;
+    renderLevelRow(renderer, says ? state->smallFont : state->font, state->smallFont, rowLeft, rowRight, standing, name,
+                   results, nullptr);
     showFrame(renderer);
 }
 

@@ -857,14 +857,16 @@ void render(EditState* state) {
         }
         char numberText[32];
         std::snprintf(numberText, sizeof numberText, "%d/%d", number, count);
-        const char* name = state->thinking ? "Gondolkodom..." : state->pointing != nullptr ? state->pointing : level->name;
-        renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, numberText, name, nullptr, nullptr);
+        // What the editor says in place of the name is in the smaller size.
+        const char* says = state->thinking ? "Gondolkodom..." : state->pointing;
+        renderLevelRow(renderer, says != nullptr ? state->smallFont : state->font, state->smallFont, rowLeft, rowRight,
+                       numberText, says != nullptr ? says : level->name, nullptr, nullptr);
         if (level->next != nullptr) {
             drawButtons(state, withNext);
         }
         drawButtons(state, withLevel);
     } else {
-        renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, nullptr, state->pointing, nullptr,
+        renderLevelRow(renderer, state->smallFont, state->smallFont, rowLeft, rowRight, nullptr, state->pointing, nullptr,
                        nullptr);
     }
     showFrame(renderer);

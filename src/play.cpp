@@ -898,14 +898,17 @@ void render(PlayState* state) {
     char counters[64];
     std::snprintf(number, sizeof number, "%d/%d", state->levelNumber, state->levelCount);
     std::snprintf(counters, sizeof counters, "Lépés: %d  Tolás: %d", state->moves, state->pushes);
-    const char* name = state->thinking       ? "Gondolkodom..."
+    // What the game says in place of the name, in the smaller size, so that
+    // it fits beside the number and the counters.
+    const char* says = state->thinking       ? "Gondolkodom..."
                        : state->pointing != nullptr ? state->pointing
                        : state->hopeless      ? "Innen nincs megoldás"
-                                              : level->name;
+                                              : nullptr;
     Tile mark = tick;
     bool marked = solvedMark(state, &mark);
-    renderLevelRow(renderer, state->font, state->smallFont, rowLeft, rowRight, number, name, counters, countersRoom,
-                   tiles, marked ? &mark : nullptr);
+    renderLevelRow(renderer, says != nullptr ? state->smallFont : state->font, state->smallFont, rowLeft, rowRight,
+                   number, says != nullptr ? says : level->name, counters, countersRoom, tiles,
+                   marked ? &mark : nullptr);
     if (level->next != nullptr) {
         drawButtons(state, withNext);
     }

@@ -1,8 +1,8 @@
 """A typical game in a real X window, from the first key to the closed window.
 
 Pushes the crate to "Játék kezdése", clears the offered palyak.txt and types
-it again on the on-screen keyboard by clicks, solves the first level, saves, goes on to the next level
-and leaves; opens the editor on a new file, makes a level with the mouse and
+it again on the on-screen keyboard by clicks, solves the first level, saves, goes on to the next level,
+pushes a crate of the third where it is lost, rests the mouse on the hint button and leaves; opens the editor on a new file, makes a level with the mouse and
 saves it; then closes the window as a window manager does. Every step waits
 for the window to change. The files on disk are compared byte for byte.
 
@@ -87,7 +87,17 @@ def main():
         expect(green_at(game, 2, 1), "the solved first level on green")
         game.screenshot("chooser")
         game.changed(lambda: game.key("Escape"), "the second level again")
-        game.changed(lambda: game.key("Escape"), "the menu")
+        # The third level: the crate pushed where it can never reach the
+        # target; the row says so, and the crate is crossed out.
+        game.changed(lambda: game.key("Prior"), "the third level")
+        game.move_to(19, 5)  # off the buttons, whose texts would take the row
+        game.changed(lambda: game.key("Right", "Right", "Down", "Left"), "a hopeless push")
+        game.screenshot("hopeless")
+        # The hint button explains itself while the mouse rests on it.
+        game.changed(lambda: game.move_to(0, 5), "the hint button's text")
+        game.screenshot("hover")
+        game.changed(lambda: game.key("Escape"), "the leave question")
+        game.changed(lambda: game.key("Return"), "the menu")
         # 6. The editor on a new file.
         game.changed(lambda: game.key("Right", "Down", "Down"), "the editor's file prompt")
         game.changed(lambda: game.key(*(["BackSpace"] * 10)), "an empty name")

@@ -233,6 +233,14 @@ class XGame:
     def click(self, column, row, button=1):
         self.click_pixel(column * CELL + CELL // 2, row * CELL + CELL // 2, button)
 
+    def move_to(self, column, row):
+        """Moves the mouse to the middle of a cell, no button pressed."""
+        width, height = self.size()
+        x = (column * CELL + CELL // 2) * width // WIDTH
+        y = (row * CELL + CELL // 2) * height // HEIGHT
+        subprocess.run(["xdotool", "mousemove", "--window", str(self.window_id), str(x), str(y)], env=self.env,
+                       check=True, timeout=10)
+
     def click_pixel(self, x, y, button=1):
         """A click at window pixel (x, y), whatever the window's size."""
         subprocess.run(["xdotool", "mousemove", "--window", str(self.window_id), str(x), str(y),
