@@ -9,7 +9,6 @@
 #include <new>
 #include <cstring>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "file.h"
 #include "input.h"
 #include "solver.h"
+#include "think.h"
 #include "tiles.h"
 #include "window.h"
 
@@ -565,29 +565,23 @@ void testLevel(EditState* state) {
             readBoard(level, Coordinates{-1, -1}, &board, &start);
             Search search;
             startSearch(&search, board, start, SearchLimits());
-            auto began = std::chrono::steady_clock::now();
-            WorkEnd end = keepAliveWhile(
-                state->renderer,
-                [&] {
-                    return continueSearch(&search, 64) == searching &&
-                           std::chrono::steady_clock::now() - began < std::chrono::seconds(10);
-                },
+            bool closed = false;
+            SearchOutcome outcome = think(
+                state->renderer, &search,
                 [&] {
                     state->thinking = true;
                     render(state);
                 },
-                &state->waiting);
+                &state->waiting, &closed);
             state->thinking = false;
-            if (end == windowClosed) {
+            if (closed) {
                 state->result = 0;
             }
-            if (end != workDone) {
+            if (outcome == searching) {
                 return;
             }
             std::snprintf(text, sizeof text, "Megoldható: %zu tolás", search.solution.size());
-            message = search.outcome == solved       ? text
-                      : search.outcome == noSolution ? "Nem megoldható"
-                                                     : "Nem dőlt el";
+            message = outcome == solved ? text : outcome == noSolution ? "Nem megoldható" : "Nem dőlt el";
         } catch (const std::bad_alloc&) {
             state->thinking = false;
             message = "Nem dőlt el";

@@ -19,6 +19,7 @@
 #include "input.h"
 #include "results.h"
 #include "solver.h"
+#include "think.h"
 #include "tiles.h"
 #include "window.h"
 
@@ -608,8 +609,6 @@ long millisecondsSince(Clock::time_point began) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count());
 }
 
-// A search gives up after the longest a player waits for a hint.
-constexpr long longestMilliseconds = 10000;
 constexpr long slicePositions = 64;
 // The light's search never delays the next key.
 constexpr long lightMilliseconds = 5;
@@ -631,32 +630,25 @@ void render(PlayState* state);
 // Searches a push-optimal solution from `from`, the window alive while it
 // runs; its pushes become the plan. `searching` when it was cancelled or
 // the window closed.
-SearchOutcome think(PlayState* state, const Position& from) {
+SearchOutcome searchFrom(PlayState* state, const Position& from) {
     Search search;
     startSearch(&search, state->board, from, SearchLimits());
-    Clock::time_point began = Clock::now();
-    WorkEnd end = keepAliveWhile(
-        state->renderer,
-        [&] {
-            return continueSearch(&search, slicePositions) == searching &&
-                   millisecondsSince(began) < longestMilliseconds;
-        },
+    bool closed = false;
+    SearchOutcome outcome = think(
+        state->renderer, &search,
         [&] {
             state->thinking = true;
             render(state);
         },
-        &state->waiting);
+        &state->waiting, &closed);
     state->thinking = false;
-    if (end == windowClosed) {
+    if (closed) {
         state->result = 0;
     }
-    if (end != workDone) {
-        return searching;
-    }
-    if (search.outcome == solved) {
+    if (outcome == solved) {
         state->plan = search.solution;
     }
-    return search.outcome == searching ? undecided : search.outcome;
+    return outcome;
 }
 
 // Makes the next push of a push-optimal solution from the position on the
@@ -671,7 +663,7 @@ bool takeHint(PlayState* state) {
         Position now = normalized(state->board, positionNow(state));
         if (state->plan.empty() || !samePosition(now, state->planFrom)) {
             state->plan.clear();
-            SearchOutcome outcome = think(state, now);
+            SearchOutcome outcome = searchFrom(state, now);
             const char* message = outcome == noSolution ? "Innen nincs megoldás"
                                   : outcome == undecided ? "Nem találtam megoldást"
                                                          : nullptr;

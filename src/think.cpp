@@ -1,0 +1,30 @@
+#include "think.h"
+
+#include <chrono>
+
+#include "window.h"
+
+namespace {
+
+// A search gives up after the longest a player waits for an answer.
+constexpr auto longest = std::chrono::seconds(10);
+constexpr long slicePositions = 64;
+
+}  // namespace
+
+SearchOutcome think(SDL_Renderer* renderer, Search* search, const std::function<void()>& busy,
+                    std::vector<SDL_Event>* later, bool* closed) {
+    auto began = std::chrono::steady_clock::now();
+    WorkEnd end = keepAliveWhile(
+        renderer,
+        [&] {
+            return continueSearch(search, slicePositions) == searching &&
+                   std::chrono::steady_clock::now() - began < longest;
+        },
+        busy, later);
+    *closed = end == windowClosed;
+    if (end != workDone) {
+        return searching;
+    }
+    return search->outcome == searching ? undecided : search->outcome;
+}
