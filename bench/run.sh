@@ -30,7 +30,6 @@ under_xvfb 3840x2160 '/3840/' screens-x11-4k.json
 
 build/bench/boxtolo_store_bench $(json store.json) >/dev/null
 build/bench/boxtolo_solver_bench $(json solver.json) >/dev/null
-build/bench/boxtolo_play_bench $(json play.json) >/dev/null
 build/tools/boxtolo_solve levels/palyak.txt > "$out/solve.txt"
 /usr/bin/python3 bench/startup.py "$PWD/build/boxtolo" "$PWD/build" 20 > "$out/startup.txt"
 /usr/bin/python3 bench/report.py "$out"

@@ -1,7 +1,7 @@
 // How long the game takes from an event to the frame on the screen, in a
 // window of 1280 x 768 (the frame's own size), 1920 x 1080 and 3840 x 2160:
 // a key on the play screen of a full-size level, and a message box opening
-// over it. The window, the tileset and the screens are the game's own,
+// over it; and a key pressed during a click's way shown step by step. The window, the tileset and the screens are the game's own,
 // entered through their real functions. The dummy video driver is used
 // unless BENCH_VIDEO is set (bench/run.sh runs it again under Xvfb, where a
 // size as large as the screen is full screen and a present reaches the X
@@ -17,9 +17,11 @@
 #include <cstring>
 #include <string>
 
+// The play screen's own functions, file-local to it, are compiled in for
+// the animation's benchmark, as its tests do.
+#include "../src/play.cpp"
 #include "choose.h"
 #include "input.h"
-#include "play.h"
 #include "results.h"
 #include "tiles.h"
 #include "window.h"
@@ -229,6 +231,50 @@ void BM_Dialog(benchmark::State& state) {
     }
 }
 
+// A key pressed during an animated walk of 200 steps, to the frame that
+// shows the walk's end and the key's own move: the whole, less one step and
+// its frame (the frame after which the key is seen), timed alike.
+void BM_KeyDuringAnimation(benchmark::State& bench) {
+    Screen& s = screen();
+    sizeWindow(frameWidth, frameHeight);
+    std::string text = "; Mérés\n###################\n#@                #\n###################\n";
+    Level* list = loadLevelText(text.data(), text.size()).level;
+    std::string walk;
+    for (int i = 0; i < 100; i++) {
+        walk += "rl";
+    }
+    for (auto _ : bench) {
+        PlayState state{};
+        state.firstLevel = list;
+        state.result = -1;
+        state.renderer = s.renderer;
+        state.tiles = s.tiles;
+        state.font = s.font;
+        state.smallFont = s.smallFont;
+        state.showSteps = true;
+        fillState(&state, list);
+        readLevelBoard(&state);
+        auto one = std::chrono::steady_clock::now();
+        processMovement(2, &state);
+        render(&state);
+        double step = seconds(one);
+        SDL_Event key{};
+        key.type = SDL_KEYDOWN;
+        key.key.keysym.scancode = SDL_SCANCODE_RIGHT;
+        SDL_PushEvent(&key);
+        auto start = std::chrono::steady_clock::now();
+        playMoves(&state, walk);
+        SDL_Event event{};
+        while (nextEvent(state.renderer, &state.waiting, &event) == 1 && event.type != SDL_KEYDOWN) {
+        }
+        handleEvent(event, &state);
+        render(&state);
+        bench.SetIterationTime(seconds(start) - step);
+        freeState(&state);
+    }
+    unloadLevel(list);
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     b->Args({1280, 768})->Args({1920, 1080})->Args({3840, 2160});
 }
@@ -236,6 +282,7 @@ void sizes(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_Chooser)->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_RecordWin)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Key)->Apply(sizes)->UseManualTime()->Iterations(5)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_KeyDuringAnimation)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Dialog)->Apply(sizes)->UseManualTime()->Iterations(20)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
 
 }  // namespace

@@ -349,9 +349,6 @@ TEST_F(EditorLists, LevelsReadTogetherGoOneByOne) {
     unloadLevel(again.level);
 }
 
-}  // namespace
-
-namespace {
 
 // While the mouse rests on a button, a palette entry or the name row, the
 // level row says what it does: each its own text from the tables.

@@ -707,9 +707,6 @@ TEST_F(EditScreen, APastedLevelTooLargeIsAskedAbout) {
     }
 }
 
-}  // namespace
-
-namespace {
 
 // Ctrl+T and the test button tell whether the level on screen can be
 // solved: the play screen's refusal in a sentence, else the solver's

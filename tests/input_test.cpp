@@ -405,9 +405,6 @@ TEST_F(Boxes, AlertShowsOneButton) {
     EXPECT_TRUE(cellShows(frame, 14, 5, {greenFloor}));
 }
 
-}  // namespace
-
-namespace {
 
 // The bottom row says what the button under the mouse does: the two "<-"
 // apart, the two shift keys alike, nothing over a character key.

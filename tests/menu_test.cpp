@@ -205,9 +205,6 @@ TEST_F(MenuRoom, ClosingTheWindowInThePromptEndsTheProgram) {
     EXPECT_STREQ(filename, "x");
 }
 
-}  // namespace
-
-namespace {
 
 // The line at the foot says what the arrow under the mouse does, a text of
 // its own for each, and the instruction again once the mouse moves off.

@@ -322,9 +322,6 @@ TEST_F(PlayWin, AClickPushStopsAtTheWinAndIsOneUndo) {
     EXPECT_FALSE(redoStep(&played.state)) << "nothing more to redo";
 }
 
-}  // namespace
-
-namespace {
 
 // The pushes a push-optimal solution needs from the position on the screen.
 int optimumNow(const PlayState* state) {
@@ -406,9 +403,6 @@ TEST(PlayRules, TheLightFollowsThePosition) {
     }
 }
 
-}  // namespace
-
-namespace {
 
 // While the mouse rests on a button the level row says what the button
 // does, each its own text from the buttons' table; on a crate, that crates

@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,40 @@ class PlayScreen : public ScreenTest {
     int play(const char* name = "szintek.txt") {
         std::strcpy(filename, name);
         return playLevel(renderer, tiles, font, smallFont, filename);
+    }
+    // The frame the play screen leaves on `file` after `input`, ended by a
+    // closed window.
+    Frame afterInput(const std::string& file, const std::function<void()>& input) {
+        writeFile("szintek.txt", file);
+        input();
+        quit();
+        EXPECT_EQ(play(), 0);
+        Frame frame = capture();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        return frame;
+    }
+    // Presses keys by scancode: firstStart is Ctrl+Shift+R, chooseFirst
+    // opens the chooser and plays its first level, and a click is
+    // clickAt + 100 * column + row.
+    static constexpr int firstStart = -1, chooseFirst = -2, clickAt = 10000;
+    void keys(const std::vector<int>& codes) {
+        for (int code : codes) {
+            if (code == firstStart) {
+                keyDown(SDL_SCANCODE_LCTRL);
+                keyDown(SDL_SCANCODE_LSHIFT);
+                press(SDL_SCANCODE_R);
+                keyUp(SDL_SCANCODE_LSHIFT);
+                keyUp(SDL_SCANCODE_LCTRL);
+            } else if (code == chooseFirst) {
+                press(SDL_SCANCODE_TAB);
+                press(SDL_SCANCODE_HOME);
+                press(SDL_SCANCODE_RETURN);
+            } else if (code >= clickAt) {
+                click((code - clickAt) / 100, (code - clickAt) % 100);
+            } else {
+                press(static_cast<SDL_Scancode>(code));
+            }
+        }
     }
 
     char filename[64] = {};
@@ -521,19 +556,16 @@ TEST_F(PlayScreen, AClickIsOneUndoAndTheChosenCrateClickedAgainStays) {
         {"the crate clicked twice", {{10, 5}, {10, 5}}, false, 8, 4},
     };
     for (const Case& c : cases) {
-        writeFile("szintek.txt", room);
-        for (const auto& [x, y] : c.clicks) {
-            click(x, y);
-        }
-        if (c.undo) {
-            press(SDL_SCANCODE_BACKSPACE);
-        }
-        quit();
-        EXPECT_EQ(play(), 0) << c.label;
-        Frame frame = capture();
+        Frame frame = afterInput(room, [&] {
+            for (const auto& [x, y] : c.clicks) {
+                click(x, y);
+            }
+            if (c.undo) {
+                press(SDL_SCANCODE_BACKSPACE);
+            }
+        });
         EXPECT_TRUE(cellShows(frame, c.playerX, c.playerY, {brownFloor, player})) << c.label;
         EXPECT_TRUE(cellShows(frame, 10, 5, {brownFloor, crate})) << c.label;
-        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
 }
 
@@ -574,9 +606,6 @@ TEST_F(PlayScreen, AChosenCrateShowsWhereItCanGoUntilPutDown) {
     }
 }
 
-}  // namespace
-
-namespace {
 
 // H and the hint button make the next push of an optimal solution; taken
 // to the end they solve the level, which is kept as solved but not as a
@@ -584,62 +613,39 @@ namespace {
 // crate that is lost.
 TEST_F(PlayScreen, HintsSolveTheLevelAndTheLightShowsALostPosition) {
     const char* two = "; Kettő\n#######\n#@    #\n# $$ .#\n#  #  #\n#.    #\n#######\n";
+    // The last hint's way is cut short by a key that does nothing, before
+    // the win's alert is answered. The level (7 x 6) lies from column 7,
+    // row 2: pushed up, its crate at (9, 4) goes to (9, 3), against the top
+    // wall, where it is lost.
+    const int h = SDL_SCANCODE_H, x = SDL_SCANCODE_X, enter = SDL_SCANCODE_RETURN, hint = clickAt + 5;
+    const int down = SDL_SCANCODE_DOWN, right = SDL_SCANCODE_RIGHT, up = SDL_SCANCODE_UP;
     struct Case {
         const char* label;
-        std::vector<std::pair<int, int>> clicks;  // (-1, key) presses a key
-        bool solved;
+        std::vector<int> input;
+        bool solved, lost;
         const char* alert;  // shown at the end, or null
     };
-    // The last hint's way is cut short by a key that does nothing, before
-    // the win's alert is answered.
-    const int h = SDL_SCANCODE_H, enter = SDL_SCANCODE_RETURN, x = SDL_SCANCODE_X;
     const Case cases[] = {
-        {"H to the end", {{-1, h}, {-1, h}, {-1, h}, {-1, h}, {-1, h}, {-1, x}, {-1, enter}}, true, nullptr},
-        {"the button to the end", {{0, 5}, {0, 5}, {0, 5}, {0, 5}, {0, 5}, {-1, x}, {-1, enter}}, true, nullptr},
-        {"pushed against the top wall, then H",
-         {{-1, SDL_SCANCODE_DOWN}, {-1, SDL_SCANCODE_DOWN}, {-1, SDL_SCANCODE_RIGHT}, {-1, SDL_SCANCODE_UP}, {-1, h}},
-         false,
-         "Innen nincs megoldás"},
+        {"H to the end", {h, h, h, h, h, x, enter}, true, false, nullptr},
+        {"the button to the end", {hint, hint, hint, hint, hint, x, enter}, true, false, nullptr},
+        {"pushed against the top wall: crossed out", {down, down, right, up}, false, true, nullptr},
+        {"and taken back", {down, down, right, up, SDL_SCANCODE_BACKSPACE}, false, false, nullptr},
+        {"then H", {down, down, right, up, h}, false, true, "Innen nincs megoldás"},
     };
     for (const Case& c : cases) {
-        writeFile("szintek.txt", two);
-        for (const auto& [x, y] : c.clicks) {
-            x >= 0 ? click(x, y) : press(static_cast<SDL_Scancode>(y));
-        }
-        quit();
-        EXPECT_EQ(play(), 0) << c.label;
-        Frame frame = capture();
+        Frame frame = afterInput(two, [&] { keys(c.input); });
         if (c.alert != nullptr) {
             expectShows(boxFrame(c.alert, false), c.label);
-        } else {
-            EXPECT_EQ(cellShows(frame, 2, 2, {greenFloor}), c.solved) << c.label;
+            continue;
         }
-        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        EXPECT_EQ(cellShows(frame, 2, 2, {greenFloor}), c.solved) << c.label;
+        EXPECT_EQ(cellShows(frame, 9, 3, {brownFloor, crate, lost}), c.lost) << c.label;
     }
     Results results = readResults(resultsPath());
     ASSERT_EQ(results.size(), 1u);
     EXPECT_TRUE(results.begin()->second.helpedKnown) << "solved with hints";
     EXPECT_FALSE(results.begin()->second.byPushesKnown) << "but never a best";
     EXPECT_EQ(results.begin()->second.helped.pushes, 5) << "in the fewest pushes";
-
-    // The crate pushed against the top wall is marked lost; undo clears it.
-    // The level (7 x 6) lies from column 7, row 2: the crate at (9, 4) goes
-    // up to (9, 3).
-    for (bool undo : {false, true}) {
-        writeFile("szintek.txt", two);
-        press(SDL_SCANCODE_DOWN);
-        press(SDL_SCANCODE_DOWN);
-        press(SDL_SCANCODE_RIGHT);
-        press(SDL_SCANCODE_UP);
-        if (undo) {
-            press(SDL_SCANCODE_BACKSPACE);
-        }
-        quit();
-        EXPECT_EQ(play(), 0);
-        Frame frame = capture();
-        EXPECT_EQ(cellShows(frame, 9, 3, {brownFloor, crate, lost}), !undo) << (undo ? "undone" : "lost");
-        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    }
 }
 
 // A search that takes long shows that the game is thinking, and Escape
@@ -660,54 +666,28 @@ TEST_F(PlayScreen, EscapeStopsALongSearch) {
     EXPECT_TRUE(cellShows(frame, 3, 1, {brownFloor, player})) << "the walk made after the search";
 }
 
-}  // namespace
-
-namespace {
 
 // On the first level (7 x 3 from column 7, row 4) the player stands at
 // (8, 5), the crate at (10, 5), the target at (12, 5): two pushes right.
-struct FirstStartCase {
-    const char* label;
-    std::vector<int> keys;  // scancodes; ctrl+shift+R and Tab as below
-    int playerX, crateX;
-};
-
-constexpr int firstStartKey = -1;  // Ctrl+Shift+R
-constexpr int chooseFirst = -2;    // Tab, the cursor to level 1, Enter
-
 TEST_F(PlayScreen, TheFirstStartIsKeptOnceAndPlayedAgain) {
     const int right = SDL_SCANCODE_RIGHT, up = SDL_SCANCODE_PAGEUP, down = SDL_SCANCODE_PAGEDOWN,
               enter = SDL_SCANCODE_RETURN, back = SDL_SCANCODE_BACKSPACE;
-    const FirstStartCase cases[] = {
+    struct Case {
+        const char* label;
+        std::vector<int> input;
+        int playerX, crateX;
+    };
+    const Case cases[] = {
         {"a stored position", {right, right, up, enter, down}, 10, 11},
-        {"back to the first start", {right, right, up, enter, down, firstStartKey}, 8, 10},
-        {"and undone", {right, right, up, enter, down, firstStartKey, back}, 10, 11},
+        {"back to the first start", {right, right, up, enter, down, firstStart}, 8, 10},
+        {"and undone", {right, right, up, enter, down, firstStart, back}, 10, 11},
         {"the chooser on an unsolved level: as stored", {right, right, up, enter, chooseFirst}, 10, 11},
         {"the chooser on a solved level: the first start", {right, right, right, enter, chooseFirst}, 8, 10},
     };
-    for (const FirstStartCase& c : cases) {
-        writeFile("szintek.txt", twoLevels);
-        for (int key : c.keys) {
-            if (key == firstStartKey) {
-                keyDown(SDL_SCANCODE_LCTRL);
-                keyDown(SDL_SCANCODE_LSHIFT);
-                press(SDL_SCANCODE_R);
-                keyUp(SDL_SCANCODE_LSHIFT);
-                keyUp(SDL_SCANCODE_LCTRL);
-            } else if (key == chooseFirst) {
-                press(SDL_SCANCODE_TAB);
-                press(SDL_SCANCODE_HOME);
-                press(SDL_SCANCODE_RETURN);
-            } else {
-                press(static_cast<SDL_Scancode>(key));
-            }
-        }
-        quit();
-        EXPECT_EQ(play(), 0) << c.label;
-        Frame frame = capture();
+    for (const Case& c : cases) {
+        Frame frame = afterInput(twoLevels, [&] { keys(c.input); });
         EXPECT_TRUE(cellShows(frame, c.playerX, 5, {brownFloor, player})) << c.label;
         EXPECT_TRUE(cellShows(frame, c.crateX, 5, {brownFloor, crate})) << c.label;
-        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
     // Each level's first start is in the records once, as it was first seen.
     std::string records = readFile(resultsPath());
@@ -750,12 +730,7 @@ TEST_F(PlayScreen, OnlyWinsFromTheFirstStartAreBestsAndTheRowMarksThem) {
         std::snprintf(line, sizeof line, "Első\t2\t1\trRR\t%016llx\n", static_cast<unsigned long long>(levelIdentity(original)));
         writeFile("palyak.solutions", line);
         unloadLevel(original);
-        writeFile("szintek.txt", c.file);
-        for (int key : c.keys) {
-            press(static_cast<SDL_Scancode>(key));
-        }
-        quit();
-        EXPECT_EQ(play(), 0) << c.label;
+        Frame frame = afterInput(c.file, [&] { keys(c.keys); });
         Results results = readResults(resultsPath());
         Level* list = levelsFromText(twoLevels);
         const LevelResults& first = results[levelIdentity(list)];
@@ -763,7 +738,6 @@ TEST_F(PlayScreen, OnlyWinsFromTheFirstStartAreBestsAndTheRowMarksThem) {
         EXPECT_TRUE(first.solved()) << c.label;
         EXPECT_EQ(first.byPushesKnown, c.best) << c.label;
         // The mark stands after the number "1/2" of the level row.
-        Frame frame = capture();
         int w = 0, h = 0;
         TTF_SizeUTF8(smallFont, "1/2", &w, &h);
         SDL_Rect markArea{72 + w, 704, 60, 64};
@@ -771,13 +745,9 @@ TEST_F(PlayScreen, OnlyWinsFromTheFirstStartAreBestsAndTheRowMarksThem) {
         int gold = countColor(frame, markArea, 0xff, 0xd6, 0x40, 12);
         EXPECT_EQ(green > 20, c.mark == tick) << c.label;
         EXPECT_EQ(gold > 20, c.mark == star) << c.label;
-        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
 }
 
-}  // namespace
-
-namespace {
 
 Uint32 quitLater(Uint32, void*) {
     SDL_Event event{};
