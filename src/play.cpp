@@ -625,8 +625,6 @@ bool samePosition(const Position& a, const Position& b) {
     return a.player == b.player && a.crates == b.crates;
 }
 
-void render(PlayState* state);
-
 // Searches a push-optimal solution from `from`, the window alive while it
 // runs; its pushes become the plan. `searching` when it was cancelled or
 // the window closed.
