@@ -8,7 +8,7 @@ namespace {
 
 // A search gives up after the longest a player waits for an answer.
 constexpr auto longest = std::chrono::seconds(10);
-constexpr long slicePositions = 64;
+constexpr long slicePositions = 8;  // the window is looked at between slices
 
 }  // namespace
 
