@@ -16,6 +16,8 @@ const char* const fitKey = "boxtolo-fit";
 constexpr Uint32 framingTime = 2000;
 // Work that ends this soon is not shown as work, and input waits for it.
 constexpr Uint32 quietTime = 100;
+// While work runs longer, the window is looked at this often.
+constexpr Uint32 lookInterval = 10;
 // Room around the frame beyond which the window's borders cannot matter.
 constexpr int roomForBorders = 64;
 
@@ -286,7 +288,14 @@ WorkEnd keepAliveWhile(SDL_Renderer* renderer, const std::function<bool()>& work
     }
     busy();
     SDL_Event event;
+    Uint32 nextLook = SDL_GetTicks();
     while (work()) {
+        // The window is looked at often enough to feel alive, not at every
+        // slice: looking costs as much as a slice of work.
+        if (!SDL_TICKS_PASSED(SDL_GetTicks(), nextLook)) {
+            continue;
+        }
+        nextLook = SDL_GetTicks() + lookInterval;
         while (SDL_PollEvent(&event) == 1) {
             if (!forScreen(renderer, &event)) {
                 continue;
