@@ -6,6 +6,11 @@
 # level store, the solver, and the start-up.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The games measured keep their records in a home of their own, never in
+# the player's.
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+export HOME="$home" XDG_DATA_HOME="$home/data"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)" >/dev/null
 out=build/bench-results
