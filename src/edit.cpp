@@ -565,18 +565,8 @@ void testLevel(EditState* state) {
             readBoard(level, Coordinates{-1, -1}, &board, &start);
             Search search;
             startSearch(&search, board, start, SearchLimits());
-            bool closed = false;
             SearchOutcome outcome = think(
-                state->renderer, &search,
-                [&] {
-                    state->thinking = true;
-                    render(state);
-                },
-                &state->waiting, &closed);
-            state->thinking = false;
-            if (closed) {
-                state->result = 0;
-            }
+                state->renderer, &search, &state->thinking, [&] { render(state); }, &state->waiting, &state->result);
             if (outcome == searching) {
                 return;
             }

@@ -632,18 +632,8 @@ bool samePosition(const Position& a, const Position& b) {
 SearchOutcome searchFrom(PlayState* state, const Position& from) {
     Search search;
     startSearch(&search, state->board, from, SearchLimits());
-    bool closed = false;
     SearchOutcome outcome = think(
-        state->renderer, &search,
-        [&] {
-            state->thinking = true;
-            render(state);
-        },
-        &state->waiting, &closed);
-    state->thinking = false;
-    if (closed) {
-        state->result = 0;
-    }
+        state->renderer, &search, &state->thinking, [&] { render(state); }, &state->waiting, &state->result);
     if (outcome == solved) {
         state->plan = search.solution;
     }

@@ -618,10 +618,6 @@ int boardCell(const Board& board, Coordinates levelCell) {
     return (levelCell.y + 1) * board.width + levelCell.x + 1;
 }
 
-Coordinates levelCellOf(const Board& board, int cell) {
-    return Coordinates{cell % board.width - 1, cell / board.width - 1};
-}
-
 bool readBoard(const Level* level, Coordinates player, Board* board, Position* position) {
     Board b;
     b.width = level->size.x + 2;
@@ -720,6 +716,9 @@ int matchingBound(const Board& board, const Position& position) {
     return bound(board, position.crates, position.player, &assignment);
 }
 
+namespace {
+
+// The crates the instant rules find lost.
 Cells lostCrates(const Board& board, const Cells& crates) {
     Cells lost;
     forEachCell(crates, [&](int c) {
@@ -737,6 +736,8 @@ Cells lostCrates(const Board& board, const Cells& crates) {
     });
     return lost;
 }
+
+}  // namespace
 
 bool hopelessNow(const Board& board, const Cells& crates, Cells* lost) {
     *lost = lostCrates(board, crates);

@@ -70,7 +70,6 @@ constexpr int unreachable = 1 << 20;
 // without exactly one player.
 bool readBoard(const Level* level, Coordinates player, Board* board, Position* position);
 int boardCell(const Board& board, Coordinates levelCell);
-Coordinates levelCellOf(const Board& board, int cell);
 
 // The cells the player can walk to from `from`, the crates in place; the
 // lowest of them in *lowest when asked.
@@ -81,10 +80,10 @@ Cells reach(const Board& board, const Cells& crates, int from, int* lowest = nul
 // bound of the pushes left; unreachable when no assignment exists.
 int matchingBound(const Board& board, const Position& position);
 
-// The crates the instant rules find lost: on a cell from which no target
-// can be reached, or frozen off a target with their neighbours. The
-// position is hopeless when they are more than the spare crates.
-Cells lostCrates(const Board& board, const Cells& crates);
+// Whether the instant rules prove the position hopeless: more crates lost
+// than there are spare ones, a crate being lost on a cell from which no
+// target can be reached, or frozen off a target with its neighbours. The
+// lost crates in *lost.
 bool hopelessNow(const Board& board, const Cells& crates, Cells* lost);
 
 // A shortest walk from `from` to `to` without a push, as l u r d letters.

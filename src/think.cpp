@@ -12,8 +12,8 @@ constexpr long slicePositions = 8;  // the window is looked at between slices
 
 }  // namespace
 
-SearchOutcome think(SDL_Renderer* renderer, Search* search, const std::function<void()>& busy,
-                    std::vector<SDL_Event>* later, bool* closed) {
+SearchOutcome think(SDL_Renderer* renderer, Search* search, bool* thinking, const std::function<void()>& redraw,
+                    std::vector<SDL_Event>* later, int* result) {
     auto began = std::chrono::steady_clock::now();
     WorkEnd end = keepAliveWhile(
         renderer,
@@ -21,8 +21,15 @@ SearchOutcome think(SDL_Renderer* renderer, Search* search, const std::function<
             return continueSearch(search, slicePositions) == searching &&
                    std::chrono::steady_clock::now() - began < longest;
         },
-        busy, later);
-    *closed = end == windowClosed;
+        [&] {
+            *thinking = true;
+            redraw();
+        },
+        later);
+    *thinking = false;
+    if (end == windowClosed) {
+        *result = 0;
+    }
     if (end != workDone) {
         return searching;
     }

@@ -8,9 +8,9 @@
 #include "solver.h"
 
 // Runs `search` to its end, or for at most ten seconds, with the window
-// alive: when it takes longer than a moment `busy` is called once (the
-// screen shows that it is thinking), Escape stops it, and other input is
-// kept in `later`. The outcome; `searching` when it was stopped or the
-// window was closed, which sets *closed.
-SearchOutcome think(SDL_Renderer* renderer, Search* search, const std::function<void()>& busy,
-                    std::vector<SDL_Event>* later, bool* closed);
+// alive: when it takes longer than a moment, *thinking is set while it runs
+// and the screen is drawn once (`redraw`) to say so; Escape stops it, and
+// other input is kept in `later`. The outcome; `searching` when it was
+// stopped or the window was closed, which sets *result to 0.
+SearchOutcome think(SDL_Renderer* renderer, Search* search, bool* thinking, const std::function<void()>& redraw,
+                    std::vector<SDL_Event>* later, int* result);

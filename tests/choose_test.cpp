@@ -274,17 +274,7 @@ TEST_F(LevelChooser, TheRowSaysWhereThePlayerStandsAndTheMouseLeads) {
     // what the home button does while the mouse rests on it.
     SDL_Rect left{72, 704, 300, 64}, middle{400, 704, 480, 64};
     auto rowOf = [&](std::function<void()> before, int index, SDL_Rect area) {
-        before();
-        quit();
-        choose(&index);
-        Frame frame = capture();
-        std::vector<uint32_t> pixels;
-        for (int y = area.y; y < area.y + area.h; y++) {
-            for (int x = area.x; x < area.x + area.w; x++) {
-                pixels.push_back(frame.at(x, y));
-            }
-        }
-        return pixels;
+        return areaAfter(before, [&] { return choose(&index); }, area);
     };
     auto nothing = [] {};
     EXPECT_NE(rowOf(nothing, 0, left), rowOf(nothing, 13, left)) << "1/2. oldal, 2/2. oldal";

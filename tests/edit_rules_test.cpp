@@ -357,10 +357,7 @@ TEST_F(EditorLists, EveryButtonSaysWhatItDoes) {
     const SDL_Rect row{0, 704, 1280, 64};
     char name[64] = "uj.txt";
     auto rowAfter = [&](std::function<void()> input) {
-        input();
-        quit();
-        EXPECT_EQ(editLevel(renderer, tiles, font, smallFont, name), 0);
-        return areaPixels(capture(), row);
+        return areaAfter(input, [&] { return editLevel(renderer, tiles, font, smallFont, name); }, row);
     };
     std::vector<uint32_t> plain = rowAfter([] {});
     std::vector<std::pair<Coordinates, const char*>> pointed;

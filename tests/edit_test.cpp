@@ -32,6 +32,16 @@ class EditScreen : public ScreenTest {
         press(SDL_SCANCODE_RETURN);
         press(SDL_SCANCODE_RETURN);
     }
+    // The file as saved by the keys after `input` on `before`.
+    std::string savedAfter(const std::string& before, const std::function<void()>& input) {
+        writeFile("uj.txt", before);
+        input();
+        saveByKeys();
+        quit();
+        EXPECT_EQ(edit(), 0);
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        return readFile("uj.txt");
+    }
 
     char filename[64] = {};
 };
@@ -551,20 +561,17 @@ TEST_F(EditScreen, AStrokePaintsEveryCellPassedAsOneUndo) {
          plain},
     };
     for (const Case& c : cases) {
-        writeFile("uj.txt", floorLevel);
-        press(SDL_SCANCODE_1);             // wall
-        click(7, 4);                       // the stroke starts at (0, 0)
-        moveTo(10, 4, SDL_BUTTON_LMASK);   // a quick move: (1, 0) and (2, 0) too
-        moveTo(10, 6, SDL_BUTTON_LMASK);   // (3, 1) and (3, 2)
-        moveTo(3, 6, SDL_BUTTON_LMASK);    // off the level: nothing
-        letGo(3, 6);
-        moveTo(12, 5, 0);                  // no button held: nothing
-        c.after();
-        saveByKeys();
-        quit();
-        EXPECT_EQ(edit(), 0) << c.label;
-        EXPECT_EQ(readFile("uj.txt"), c.saved) << c.label;
-        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        std::string saved = savedAfter(floorLevel, [&] {
+            press(SDL_SCANCODE_1);            // wall
+            click(7, 4);                      // the stroke starts at (0, 0)
+            moveTo(10, 4, SDL_BUTTON_LMASK);  // a quick move: (1, 0) and (2, 0) too
+            moveTo(10, 6, SDL_BUTTON_LMASK);  // (3, 1) and (3, 2)
+            moveTo(3, 6, SDL_BUTTON_LMASK);   // off the level: nothing
+            letGo(3, 6);
+            moveTo(12, 5, 0);                 // no button held: nothing
+            c.after();
+        });
+        EXPECT_EQ(saved, c.saved) << c.label;
     }
     // A press outside the level and a move onto it place nothing; nor does
     // a move with the button held that began on a button.
@@ -594,37 +601,32 @@ TEST_F(EditScreen, AKeyEndsTheStrokeAndANewPressStartsAfresh) {
         {"the next undo takes the paste back alone", 1, level},
     };
     for (const Case& c : cases) {
-        writeFile("uj.txt", floorLevel);
-        SDL_SetClipboardText(pasted.c_str());
-        ctrlPress(SDL_SCANCODE_V);
-        keyUp(SDL_SCANCODE_LCTRL);
-        press(SDL_SCANCODE_PAGEDOWN);     // back to A
-        press(SDL_SCANCODE_1);            // wall
-        click(7, 4);
-        press(SDL_SCANCODE_BACKSPACE);    // the button still held
-        moveTo(9, 4, SDL_BUTTON_LMASK);
-        letGo(9, 4);
-        for (int i = 0; i < c.undos; i++) {
-            press(SDL_SCANCODE_BACKSPACE);
-        }
-        saveByKeys();
-        quit();
-        EXPECT_EQ(edit(), 0) << c.label;
-        EXPECT_EQ(readFile("uj.txt"), c.saved) << c.label;
-        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        std::string saved = savedAfter(floorLevel, [&] {
+            SDL_SetClipboardText(pasted.c_str());
+            ctrlPress(SDL_SCANCODE_V);
+            keyUp(SDL_SCANCODE_LCTRL);
+            press(SDL_SCANCODE_PAGEDOWN);   // back to A
+            press(SDL_SCANCODE_1);          // wall
+            click(7, 4);
+            press(SDL_SCANCODE_BACKSPACE);  // the button still held
+            moveTo(9, 4, SDL_BUTTON_LMASK);
+            letGo(9, 4);
+            for (int i = 0; i < c.undos; i++) {
+                press(SDL_SCANCODE_BACKSPACE);
+            }
+        });
+        EXPECT_EQ(saved, c.saved) << c.label;
     }
-    writeFile("uj.txt", floorLevel);
-    press(SDL_SCANCODE_1);
-    click(9, 6);                      // a stroke from (2, 2) to (3, 2)
-    moveTo(10, 6, SDL_BUTTON_LMASK);
-    letGo(10, 6);
-    click(7, 4);                      // a new one from (0, 0) to (1, 0)
-    moveTo(8, 4, SDL_BUTTON_LMASK);
-    letGo(8, 4);
-    saveByKeys();
-    quit();
-    EXPECT_EQ(edit(), 0);
-    EXPECT_EQ(readFile("uj.txt"), "; A\n##     \n       \n  ##   \n\n");
+    std::string saved = savedAfter(floorLevel, [&] {
+        press(SDL_SCANCODE_1);
+        click(9, 6);  // a stroke from (2, 2) to (3, 2)
+        moveTo(10, 6, SDL_BUTTON_LMASK);
+        letGo(10, 6);
+        click(7, 4);  // a new one from (0, 0) to (1, 0)
+        moveTo(8, 4, SDL_BUTTON_LMASK);
+        letGo(8, 4);
+    });
+    EXPECT_EQ(saved, "; A\n##     \n       \n  ##   \n\n");
 }
 
 TEST_F(EditScreen, LevelsGoToAndComeFromTheClipboard) {

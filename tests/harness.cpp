@@ -243,6 +243,14 @@ void ScreenTest::typeText(const char* text) {
     }
 }
 
+std::vector<uint32_t> ScreenTest::areaAfter(const std::function<void()>& input, const std::function<int()>& screen,
+                                            SDL_Rect area) {
+    input();
+    quit();
+    EXPECT_EQ(screen(), 0);
+    return areaPixels(capture(), area);
+}
+
 Frame ScreenTest::capture() const {
     Frame frame;
     frame.width = gridColumns * tileSize;

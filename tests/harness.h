@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <set>
 #include <string>
@@ -57,6 +58,10 @@ class ScreenTest : public ::testing::Test {
     void typeText(const char* text);
 
     Frame capture() const;
+    // The pixels of `area` after `input` and a closed window, the screen
+    // run by `screen` (which must end with 0).
+    std::vector<uint32_t> areaAfter(const std::function<void()>& input, const std::function<int()>& screen,
+                                    SDL_Rect area);
     // What an alert (or, with `question`, a confirmation box) with this
     // text looks like; and whether the window shows exactly that now.
     Frame boxFrame(const char* message, bool question);

@@ -410,12 +410,7 @@ TEST_F(Boxes, AlertShowsOneButton) {
 // apart, the two shift keys alike, nothing over a character key.
 TEST_F(TextInputScreen, TheButtonsSayWhatTheyDo) {
     const SDL_Rect foot{0, 704, 1280, 64};
-    auto footAfter = [&](int x, int y) {
-        moveTo(x, y, 0);
-        quit();
-        EXPECT_EQ(run(), 0);
-        return areaPixels(capture(), foot);
-    };
+    auto footAfter = [&](int x, int y) { return areaAfter([&] { moveTo(x, y, 0); }, [&] { return run(); }, foot); };
     std::vector<uint32_t> empty = footAfter(1, 1);
     std::vector<uint32_t> backspace = footAfter(16, 6), cancel = footAfter(17, 3), ok = footAfter(18, 1);
     std::vector<uint32_t> shiftLeft = footAfter(3, 9), shiftRight = footAfter(16, 9), space = footAfter(9, 10);

@@ -210,12 +210,7 @@ TEST_F(MenuRoom, ClosingTheWindowInThePromptEndsTheProgram) {
 // its own for each, and the instruction again once the mouse moves off.
 TEST_F(MenuRoom, EachArrowSaysWhatItDoes) {
     const SDL_Rect foot{0, 704, 1280, 64};
-    auto footAfter = [&](std::function<void()> input) {
-        input();
-        quit();
-        EXPECT_EQ(run(), 0);
-        return areaPixels(capture(), foot);
-    };
+    auto footAfter = [&](std::function<void()> input) { return areaAfter(input, [&] { return run(); }, foot); };
     std::vector<uint32_t> plain = footAfter([] {});
     std::vector<std::vector<uint32_t>> shown;
     for (Coordinates arrow : {Coordinates{16, 6}, Coordinates{16, 8}, Coordinates{15, 7}, Coordinates{17, 7}}) {
