@@ -42,9 +42,11 @@ struct LoadLevelResult {
     Level* level;  // first level read; the caller frees it with unloadLevel
 };
 
-// Levels fit the play area of the screen.
+// The play area of the screen holds a level of up to 19 x 11 cells at full
+// size; larger ones, up to 64 x 64, are drawn with smaller cells.
 constexpr int maxLevelWidth = 19;
 constexpr int maxLevelHeight = 11;
+constexpr int largestLevel = 64;
 // Level names and file names are kept in 64-byte buffers.
 constexpr int nameBufferSize = 64;
 

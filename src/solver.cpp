@@ -2,15 +2,17 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace {
 
 const char walkLetters[] = "lurd";
 const char pushLetters[] = "LURD";
 
+// Visits the cells of a set of `board`'s cells, in order.
 template <typename Visit>
-void forEachCell(const Cells& cells, Visit visit) {
-    for (int w = 0; w < Cells::words; w++) {
+void forEachCell(const Board& board, const Cells& cells, Visit visit) {
+    for (int w = 0, words = board.cellWords(); w < words; w++) {
         uint64_t bits = cells.bits[w];
         while (bits != 0) {
             visit(w * 64 + __builtin_ctzll(bits));
@@ -29,59 +31,58 @@ size_t at(int cell) {
 // the target: a crate came to p from p - step, pushed by a player at
 // p - 2 step.
 void findDistances(Board* b) {
-    size_t cells = at(b->cells());
-    b->distance.assign(b->targets.size() * cells, unreachable);
+    size_t floors = at(b->floors());
+    auto floor = [&](int cell) { return at(b->floorOf[at(cell)]); };
+    b->distance.assign(b->targets.size() * floors, unreachable);
     std::vector<int> queue;
     for (size_t t = 0; t < b->targets.size(); t++) {
-        int* dist = &b->distance[t * cells];
+        int* dist = &b->distance[t * floors];
         queue.assign(1, b->targets[t]);
-        dist[b->targets[t]] = 0;
+        dist[floor(b->targets[t])] = 0;
         for (size_t head = 0; head < queue.size(); head++) {
             int p = queue[head];
             for (int d = 0; d < directionCount; d++) {
                 int from = p - b->step[d];
                 int pusher = from - b->step[d];
-                if (!b->wall[at(from)] && !b->wall[at(pusher)] && dist[from] == unreachable) {
-                    dist[from] = dist[p] + 1;
+                if (!b->wall[at(from)] && !b->wall[at(pusher)] && dist[floor(from)] == unreachable) {
+                    dist[floor(from)] = dist[floor(p)] + 1;
                     queue.push_back(from);
                 }
             }
         }
     }
-    b->dead.assign(cells, 0);
-    for (int cell = 0; cell < b->cells(); cell++) {
+    b->dead.assign(at(b->cells()), 0);
+    for (size_t f = 0; f < floors; f++) {
         bool alive = false;
         for (size_t t = 0; t < b->targets.size() && !alive; t++) {
-            alive = b->distance[t * cells + at(cell)] < unreachable;
+            alive = b->distance[t * floors + f] < unreachable;
         }
-        b->dead[at(cell)] = !b->wall[at(cell)] && !alive;
+        b->dead[at(b->floorCell[f])] = !alive;
     }
 }
 
 // The parts of the floor with a lone crate at each cell.
 void findRegions(Board* b) {
-    size_t cells = at(b->cells());
-    b->region.assign(cells * cells, -1);
+    size_t floors = at(b->floors());
+    b->region.assign(floors * floors, -1);
     std::vector<int> todo;
-    for (int c = 0; c < b->cells(); c++) {
-        if (b->wall[at(c)]) {
-            continue;
-        }
-        int16_t* label = &b->region[at(c) * cells];
+    for (size_t c = 0; c < floors; c++) {
+        int crate = b->floorCell[c];
+        int16_t* label = &b->region[c * floors];
         int16_t parts = 0;
-        for (int start = 0; start < b->cells(); start++) {
-            if (b->wall[at(start)] || start == c || label[start] >= 0) {
+        for (size_t start = 0; start < floors; start++) {
+            if (start == c || label[start] >= 0) {
                 continue;
             }
-            todo.assign(1, start);
+            todo.assign(1, b->floorCell[start]);
             label[start] = parts;
             while (!todo.empty()) {
                 int cell = todo.back();
                 todo.pop_back();
                 for (int d = 0; d < directionCount; d++) {
                     int next = cell + b->step[d];
-                    if (!b->wall[at(next)] && next != c && label[next] < 0) {
-                        label[next] = parts;
+                    if (!b->wall[at(next)] && next != crate && label[b->floorOf[at(next)]] < 0) {
+                        label[b->floorOf[at(next)]] = parts;
                         todo.push_back(next);
                     }
                 }
@@ -97,23 +98,24 @@ void findRegions(Board* b) {
 // s of it; before that push he could have stood on any side of it he could
 // walk to.
 void findSideDistances(Board* b) {
-    size_t cells = at(b->cells());
-    b->sideDistance.assign(b->targets.size() * cells * directionCount, unreachable);
-    auto regionOf = [&](int crate, int cell) { return b->region[at(crate) * cells + at(cell)]; };
+    size_t floors = at(b->floors());
+    auto floor = [&](int cell) { return b->floorOf[at(cell)]; };
+    auto regionOf = [&](int crate, int cell) { return b->region[at(floor(crate)) * floors + at(floor(cell))]; };
+    b->sideDistance.assign(b->targets.size() * floors * directionCount, unreachable);
     std::vector<int> queue;
     for (size_t t = 0; t < b->targets.size(); t++) {
-        int* dist = &b->sideDistance[t * cells * directionCount];
+        int* dist = &b->sideDistance[t * floors * directionCount];
         int target = b->targets[t];
         queue.clear();
         for (int s = 0; s < directionCount; s++) {
             if (!b->wall[at(target + b->step[s])]) {
-                dist[target * directionCount + s] = 0;
-                queue.push_back(target * directionCount + s);
+                dist[floor(target) * directionCount + s] = 0;
+                queue.push_back(floor(target) * directionCount + s);
             }
         }
         for (size_t head = 0; head < queue.size(); head++) {
             int state = queue[head];
-            int p = state / directionCount, s = state % directionCount;
+            int p = b->floorCell[at(state / directionCount)], s = state % directionCount;
             int from = p + b->step[s];
             int pusher = from + b->step[s];
             if (b->wall[at(from)] || b->wall[at(pusher)]) {
@@ -122,7 +124,7 @@ void findSideDistances(Board* b) {
             int part = regionOf(from, pusher);
             for (int before = 0; before < directionCount; before++) {
                 int stand = from + b->step[before];
-                int earlier = from * directionCount + before;
+                int earlier = floor(from) * directionCount + before;
                 if (!b->wall[at(stand)] && regionOf(from, stand) == part && dist[earlier] == unreachable) {
                     dist[earlier] = dist[state] + 1;
                     queue.push_back(earlier);
@@ -205,28 +207,30 @@ int bound(const Board& board, const Cells& crates, int player, Assignment* a) {
         return 0;
     }
     a->crates.clear();
-    forEachCell(crates, [&](int c) { a->crates.push_back(c); });
+    forEachCell(board, crates, [&](int c) { a->crates.push_back(c); });
     int columns = static_cast<int>(a->crates.size());
     if (columns < rows) {
         return unreachable;
     }
-    size_t cells = at(board.cells());
+    size_t floors = at(board.floors());
     a->cost.resize(at(rows) * at(columns));
     for (int i = 0; i < columns; i++) {
         int box = a->crates[at(i)];
+        size_t boxFloor = at(board.floorOf[at(box)]);
         // The sides of the crate the player can walk to, the crate alone.
-        const int16_t* part = &board.region[at(box) * cells];
+        const int16_t* part = &board.region[boxFloor * floors];
+        int16_t playerPart = part[board.floorOf[at(player)]];
         bool side[directionCount];
         for (int s = 0; s < directionCount; s++) {
-            int16_t there = part[box + board.step[s]];
-            side[s] = there >= 0 && there == part[player];
+            int n = box + board.step[s];
+            side[s] = !board.wall[at(n)] && part[board.floorOf[at(n)]] == playerPart;
         }
         for (int t = 0; t < rows; t++) {
             int best = unreachable;
             if (board.targets[at(t)] == box) {
                 best = 0;
             } else {
-                const int* dist = &board.sideDistance[(at(t) * cells + at(box)) * directionCount];
+                const int* dist = &board.sideDistance[(at(t) * floors + boxFloor) * directionCount];
                 for (int s = 0; s < directionCount; s++) {
                     if (side[s] && dist[s] < best) {
                         best = dist[s];
@@ -241,56 +245,58 @@ int bound(const Board& board, const Cells& crates, int player, Assignment* a) {
 
 // --- deadlocks --------------------------------------------------------------
 
+// Room for the freeze test: the crates on the way (all clear between
+// tests) and the group found.
+struct Freeze {
+    Cells marked;
+    std::vector<int> group;
+};
+
 // Whether the crate at `cell` can never move again, the crates marked so far
-// taken for walls (they are checked for the same). `group` gets it and
-// every crate its freezing rests on; with no spare crates a crate that can
+// taken for walls (they are checked for the same). Adds it and every crate
+// its freezing rests on to f->group; with no spare crates a crate that can
 // only move onto cells with no way to a target counts as unable to move.
-bool frozen(const Board& board, int spare, const Cells& crates, int cell, Cells* marked, Cells* group) {
-    marked->set(cell);
-    Cells found;
+bool frozen(const Board& board, int spare, const Cells& crates, int cell, Freeze* f) {
+    f->marked.set(cell);
+    size_t before = f->group.size();
     bool blocked[2] = {false, false};
     for (int axis = 0; axis < 2 && (axis == 0 || blocked[0]); axis++) {
         int a = cell - board.step[axis == 0 ? 2 : 3];
         int b = cell + board.step[axis == 0 ? 2 : 3];
-        auto wallLike = [&](int n) { return board.wall[at(n)] || marked->has(n); };
-        auto stuck = [&](int n) {
-            Cells part;
-            if (crates.has(n) && frozen(board, spare, crates, n, marked, &part)) {
-                for (int w = 0; w < Cells::words; w++) {
-                    found.bits[w] |= part.bits[w];
-                }
-                return true;
-            }
-            return false;
-        };
+        auto wallLike = [&](int n) { return board.wall[at(n)] || f->marked.has(n); };
+        auto stuck = [&](int n) { return crates.has(n) && frozen(board, spare, crates, n, f); };
         blocked[axis] = wallLike(a) || wallLike(b) ||
                         (spare == 0 && board.dead[at(a)] && board.dead[at(b)]) || stuck(a) || stuck(b);
     }
-    marked->clear(cell);
+    f->marked.clear(cell);
     if (!(blocked[0] && blocked[1])) {
+        f->group.resize(before);
         return false;
     }
-    found.set(cell);
-    *group = found;
+    f->group.push_back(cell);
     return true;
 }
 
 // With no spare crates, a push that freezes a crate off its target, or
 // leaves it frozen with one, ends every solution.
-bool freezeDeadlock(const Board& board, const Cells& crates, int moved) {
-    Cells marked, group;
-    if (!frozen(board, 0, crates, moved, &marked, &group)) {
+bool freezeDeadlock(const Board& board, const Cells& crates, int moved, Freeze* f) {
+    f->group.clear();
+    if (!frozen(board, 0, crates, moved, f)) {
         return false;
     }
-    bool offTarget = false;
-    forEachCell(group, [&](int c) { offTarget = offTarget || !board.target[at(c)]; });
-    return offTarget;
+    for (int c : f->group) {
+        if (!board.target[at(c)]) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // --- the search -----------------------------------------------------------
 
 constexpr size_t chunkNodes = size_t{1} << 16;
 constexpr uint16_t deadEnd = 0xffff;  // h of a position no solution passes
+constexpr int firstTableBits = 12;
 
 uint64_t mix(uint64_t x) {
     x += 0x9e3779b97f4a7c15ull;
@@ -299,9 +305,36 @@ uint64_t mix(uint64_t x) {
     return x ^ (x >> 31);
 }
 
-uint64_t hashPosition(const Cells& crates, int player) {
+// A position's crates as the search keeps them: a bit per floor cell.
+using Packed = std::vector<uint64_t>;
+
+void pack(const Board& board, const Cells& crates, Packed* packed) {
+    packed->assign(at(board.floorWords()), 0);
+    forEachCell(board, crates, [&](int cell) {
+        int f = board.floorOf[at(cell)];
+        if (f >= 0) {
+            (*packed)[at(f >> 6)] |= 1ull << (f & 63);
+        }
+    });
+}
+
+void unpack(const Board& board, const uint64_t* packed, Cells* crates) {
+    *crates = Cells();
+    for (int w = 0; w < board.floorWords(); w++) {
+        for (uint64_t bits = packed[w]; bits != 0; bits &= bits - 1) {
+            crates->set(board.floorCell[at(w * 64 + __builtin_ctzll(bits))]);
+        }
+    }
+}
+
+void flip(const Board& board, Packed* packed, int cell) {
+    int f = board.floorOf[at(cell)];
+    (*packed)[at(f >> 6)] ^= 1ull << (f & 63);
+}
+
+uint64_t hashPosition(const Packed& crates, int player) {
     uint64_t h = mix(static_cast<uint64_t>(player));
-    for (uint64_t word : crates.bits) {
+    for (uint64_t word : crates) {
         h = mix(h ^ word);
     }
     return h;
@@ -311,25 +344,41 @@ SearchNode& node(Search* s, size_t index) {
     return s->chunks[index / chunkNodes][index % chunkNodes];
 }
 
+const uint64_t* cratesOf(const Search* s, size_t index) {
+    return &s->crateChunks[index / chunkNodes][index % chunkNodes * at(s->board->floorWords())];
+}
+
+size_t chunkBytes(const Search* s) {
+    return chunkNodes * (sizeof(SearchNode) + at(s->board->floorWords()) * sizeof(uint64_t));
+}
+
 // What the search holds: its nodes, its table and its open lists.
 size_t heldBytes(const Search* s) {
     // The open lists may hold twice their entries while they grow.
-    return s->chunks.size() * chunkNodes * sizeof(SearchNode) + s->table.size() * sizeof(uint64_t) +
+    return s->chunks.size() * chunkBytes(s) + s->table.size() * sizeof(uint64_t) +
            2 * s->openCount * sizeof(int32_t);
 }
 
+// A slot holds the hash's high half and the node's index plus one; the
+// table is indexed by the hash's top bits, so that it grows without
+// looking at a node.
+size_t homeSlot(uint32_t high, int bits) {
+    return static_cast<size_t>(high >> (32 - bits));
+}
+
 // The slot of the position in the table, or the empty slot where it goes.
-// A slot holds the hash's high half and the node's index plus one.
-size_t findSlot(Search* s, const Cells& crates, int player, uint64_t hash) {
+size_t findSlot(Search* s, const Packed& crates, int player, uint64_t hash) {
     size_t mask = s->table.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    uint32_t high = static_cast<uint32_t>(hash >> 32);
+    size_t bytes = crates.size() * sizeof(uint64_t);
+    for (size_t i = homeSlot(high, s->tableBits);; i = (i + 1) & mask) {
         uint64_t slot = s->table[i];
         if (slot == 0) {
             return i;
         }
-        if ((slot >> 32) == (hash >> 32)) {
-            const SearchNode& n = node(s, (slot & 0xffffffffu) - 1);
-            if (n.player == player && n.crates == crates) {
+        if ((slot >> 32) == high) {
+            size_t index = (slot & 0xffffffffu) - 1;
+            if (node(s, index).player == player && std::memcmp(cratesOf(s, index), crates.data(), bytes) == 0) {
                 return i;
             }
         }
@@ -337,16 +386,21 @@ size_t findSlot(Search* s, const Cells& crates, int player, uint64_t hash) {
 }
 
 bool growTable(Search* s) {
-    size_t grown = s->table.empty() ? size_t{1} << 12 : s->table.size() * 2;
-    if (heldBytes(s) + grown * sizeof(uint64_t) > s->limits.memory) {
+    int bits = s->table.empty() ? firstTableBits : s->tableBits + 1;
+    size_t grown = size_t{1} << bits;
+    if (bits > 32 || heldBytes(s) + grown * sizeof(uint64_t) > s->limits.memory) {
         return false;
     }
     std::vector<uint64_t> old(grown, 0);
     old.swap(s->table);
+    s->tableBits = bits;
     for (uint64_t slot : old) {
         if (slot != 0) {
-            const SearchNode& n = node(s, (slot & 0xffffffffu) - 1);
-            s->table[findSlot(s, n.crates, n.player, hashPosition(n.crates, n.player))] = slot;
+            size_t i = homeSlot(static_cast<uint32_t>(slot >> 32), bits);
+            while (s->table[i] != 0) {
+                i = (i + 1) & (grown - 1);
+            }
+            s->table[i] = slot;
         }
     }
     return true;
@@ -380,15 +434,19 @@ void openNode(Search* s, size_t index) {
 }
 
 // Adds a position met for the first time; false when the budget is spent.
-bool addNode(Search* s, const SearchNode& n, uint64_t hash, size_t slot) {
+// A chunk's room is only reserved: its pages cost nothing until used, so
+// that a small search starts without touching megabytes.
+bool addNode(Search* s, const SearchNode& n, const Packed& crates, uint64_t hash, size_t slot) {
     if (s->nodeCount == s->chunks.size() * chunkNodes) {
-        if (heldBytes(s) + chunkNodes * sizeof(SearchNode) > s->limits.memory) {
+        if (heldBytes(s) + chunkBytes(s) > s->limits.memory) {
             return false;
         }
-        s->chunks.emplace_back(chunkNodes);
+        s->chunks.emplace_back().reserve(chunkNodes);
+        s->crateChunks.emplace_back().reserve(chunkNodes * crates.size());
     }
     size_t index = s->nodeCount++;
-    node(s, index) = n;
+    s->chunks.back().push_back(n);
+    s->crateChunks.back().insert(s->crateChunks.back().end(), crates.begin(), crates.end());
     s->table[slot] = (hash & 0xffffffff00000000ull) | (index + 1);
     if (++s->tableUsed * 2 > s->table.size() && !growTable(s)) {
         return false;
@@ -399,12 +457,6 @@ bool addNode(Search* s, const SearchNode& n, uint64_t hash, size_t slot) {
     return true;
 }
 
-// A corral is floor the player cannot reach, with the crates round and in
-// it: a part of the board that is neither wall nor in the player's reach.
-// When a solution must move one of its crates (it holds an open target, or
-// an off-target crate with no spare crates) and every push of its crates
-// the player can make goes into it, some solution starts with one of those
-// pushes: the others can wait. Without such a push there is none.
 struct Corral {
     std::vector<int16_t> label;
     std::vector<int> todo;
@@ -465,7 +517,7 @@ bool choosePushes(const Board& board, const Cells& crates, const Cells& reached,
         }
     }
     if (!restricted) {
-        forEachCell(crates, [&](int crate) {
+        forEachCell(board, crates, [&](int crate) {
             for (int d = 0; d < directionCount; d++) {
                 int next = crate + board.step[d];
                 if (reached.has(crate - board.step[d]) && !board.wall[at(next)] && !crates.has(next) &&
@@ -478,98 +530,135 @@ bool choosePushes(const Board& board, const Cells& crates, const Cells& reached,
     return true;
 }
 
-struct Expansion {
-    Assignment assignment;
-    Corral corral;
-    std::vector<int> walk;
-};
-
-// The player's walking distances from `from`, the crates in place (-1
-// where he cannot go); the cells he can reach.
-Cells walkDistances(const Board& board, const Cells& crates, int from, std::vector<int>* walk) {
-    walk->assign(at(board.cells()), -1);
-    Cells seen;
+// The player's walk from `from`, the crates in place: the cells he can
+// reach into *seen when asked, and their walking distances into *walk when
+// asked (-1 where he cannot go). The lowest cell he can reach. Its marks
+// are its own, so that the walk is not slowed by what it writes.
+int walkFrom(const Board& board, const Cells& crates, int from, Cells* seen, std::vector<int>* walk) {
+    const int words = board.cellWords();
+    uint64_t marked[Cells::words];
+    std::fill(marked, marked + words, 0);
+    auto mark = [&](int cell) { marked[cell >> 6] |= 1ull << (cell & 63); };
+    auto isMarked = [&](int cell) { return ((marked[cell >> 6] >> (cell & 63)) & 1) != 0; };
+    if (walk != nullptr) {
+        walk->assign(at(board.cells()), -1);
+        (*walk)[at(from)] = 0;
+    }
     int queue[boardMaxCells];
     int tail = 0;
+    int lowest = from;
     queue[tail++] = from;
-    seen.set(from);
-    (*walk)[at(from)] = 0;
+    mark(from);
     for (int head = 0; head < tail; head++) {
         int cell = queue[head];
+        lowest = std::min(lowest, cell);
         for (int d = 0; d < directionCount; d++) {
             int next = cell + board.step[d];
-            if (!board.wall[at(next)] && !crates.has(next) && !seen.has(next)) {
-                seen.set(next);
-                (*walk)[at(next)] = (*walk)[at(cell)] + 1;
+            if (!board.wall[at(next)] && !crates.has(next) && !isMarked(next)) {
+                mark(next);
+                if (walk != nullptr) {
+                    (*walk)[at(next)] = (*walk)[at(cell)] + 1;
+                }
                 queue[tail++] = next;
             }
         }
     }
-    return seen;
+    if (seen != nullptr) {
+        std::copy(marked, marked + words, seen->bits);
+    }
+    return lowest;
 }
 
-// Meets every position one push away from node `index`; false when the
-// budget is spent.
-bool expand(Search* s, size_t index, Expansion* e) {
+// Room for an expansion, kept between positions.
+struct Expansion {
+    Assignment assignment;
+    Corral corral;
+    std::vector<int> walk;
+    Cells crates, reached;
+    Packed parent, child;
+    Freeze freeze;
+};
+
+// Meets the position a push from node `index` makes, its crates already in
+// e->crates; false when the budget is spent.
+bool meetPush(Search* s, size_t index, const SearchNode& current, const Push& push, Expansion* e) {
     const Board& board = *s->board;
-    int spare = board.spareCrates;
-    const SearchNode current = node(s, index);
-    // The walks from where the player stands after the push that made it.
-    int from = current.parent < 0 ? s->start.player : current.pushed;
-    Cells reached = walkDistances(board, current.crates, from, &e->walk);
-    if (!choosePushes(board, current.crates, reached, &e->corral)) {
+    int crate = push.crate;
+    int dest = crate + board.step[push.dir];
+    if (board.spareCrates == 0 && freezeDeadlock(board, e->crates, dest, &e->freeze)) {
         return true;
     }
-    for (const Push& push : e->corral.best) {
-        int crate = push.crate;
-        int dest = crate + board.step[push.dir];
-        Cells next = current.crates;
-        next.clear(crate);
-        next.set(dest);
-        if (spare == 0 && freezeDeadlock(board, next, dest)) {
-            continue;
+    int player = walkFrom(board, e->crates, crate, nullptr, nullptr);
+    e->child = e->parent;
+    flip(board, &e->child, crate);
+    flip(board, &e->child, dest);
+    uint64_t hash = hashPosition(e->child, player);
+    size_t slot = findSlot(s, e->child, player, hash);
+    uint16_t g = static_cast<uint16_t>(current.g + 1);
+    int walked = current.moves + e->walk[at(crate - board.step[push.dir])] + 1;
+    uint16_t moves = static_cast<uint16_t>(std::min(walked, 0xffff));
+    if (s->table[slot] != 0) {
+        SearchNode& known = node(s, (s->table[slot] & 0xffffffffu) - 1);
+        // As many pushes in fewer moves: a better way, its followers
+        // already met keep theirs.
+        bool shorter = known.g > g || (known.g == g && known.moves > moves);
+        if (known.h == deadEnd || !shorter) {
+            return true;
         }
-        int player = crate;
-        reach(board, next, crate, &player);
-        uint64_t hash = hashPosition(next, player);
-        size_t slot = findSlot(s, next, player, hash);
-        uint16_t g = static_cast<uint16_t>(current.g + 1);
-        int walked = current.moves + e->walk[at(crate - board.step[push.dir])] + 1;
-        uint16_t moves = static_cast<uint16_t>(std::min(walked, 0xffff));
-        if (s->table[slot] != 0) {
-            SearchNode& known = node(s, (s->table[slot] & 0xffffffffu) - 1);
-            // As many pushes in fewer moves: a better way, its followers
-            // already met keep theirs.
-            bool shorter = known.g > g || (known.g == g && known.moves > moves);
-            if (known.h == deadEnd || !shorter) {
-                continue;
-            }
-            bool fewerPushes = known.g > g;
-            known.g = g;
-            known.moves = moves;
-            known.parent = static_cast<int32_t>(index);
-            known.pushed = push.crate;
-            known.dir = push.dir;
-            if (fewerPushes && s->limits.optimal) {
-                openNode(s, (s->table[slot] & 0xffffffffu) - 1);
-            }
-            continue;
+        bool fewerPushes = known.g > g;
+        known.g = g;
+        known.moves = moves;
+        known.parent = static_cast<int32_t>(index);
+        known.pushed = push.crate;
+        known.dir = push.dir;
+        if (fewerPushes && s->limits.optimal) {
+            openNode(s, (s->table[slot] & 0xffffffffu) - 1);
         }
-        int h = bound(board, next, crate, &e->assignment);
-        SearchNode met{next,  static_cast<int32_t>(index), static_cast<int16_t>(player),
-                       g,     static_cast<uint16_t>(h >= unreachable ? deadEnd : h),
-                       moves, push.crate,
-                       push.dir};
-        if (!addNode(s, met, hash, slot)) {
-            return false;
-        }
+        return true;
     }
-    return true;
+    int h = bound(board, e->crates, crate, &e->assignment);
+    SearchNode met{static_cast<int32_t>(index), static_cast<int16_t>(player), g,
+                   static_cast<uint16_t>(h >= unreachable ? deadEnd : h), moves, push.crate, push.dir};
+    return addNode(s, met, e->child, hash, slot);
 }
 
-bool allTargetsCovered(const Board& board, const Cells& crates) {
-    for (int w = 0; w < Cells::words; w++) {
-        if ((crates.bits[w] & board.targetCells.bits[w]) != board.targetCells.bits[w]) {
+enum Expanded { expandedAll, outOfRoom, outOfTime };
+
+// Meets every position one push away from node `index`, looking at the
+// clock before each push when `until` is set.
+Expanded expand(Search* s, size_t index, Expansion* e, SearchClock::time_point until) {
+    const Board& board = *s->board;
+    const SearchNode current = node(s, index);
+    e->parent.assign(cratesOf(s, index), cratesOf(s, index) + board.floorWords());
+    unpack(board, e->parent.data(), &e->crates);
+    // The walks from where the player stands after the push that made it.
+    int from = current.parent < 0 ? s->start.player : current.pushed;
+    walkFrom(board, e->crates, from, &e->reached, &e->walk);
+    if (!choosePushes(board, e->crates, e->reached, &e->corral)) {
+        return expandedAll;
+    }
+    bool timed = until != SearchClock::time_point::max();
+    for (const Push& push : e->corral.best) {
+        if (timed && SearchClock::now() >= until) {
+            return outOfTime;
+        }
+        int dest = push.crate + board.step[push.dir];
+        e->crates.clear(push.crate);
+        e->crates.set(dest);
+        bool room = meetPush(s, index, current, push, e);
+        e->crates.clear(dest);
+        e->crates.set(push.crate);
+        if (!room) {
+            return outOfRoom;
+        }
+    }
+    return expandedAll;
+}
+
+bool allTargetsCovered(const Board& board, const uint64_t* crates) {
+    for (int t : board.targets) {
+        int f = board.floorOf[at(t)];
+        if (((crates[f >> 6] >> (f & 63)) & 1) == 0) {
             return false;
         }
     }
@@ -588,11 +677,12 @@ void keepSolution(Search* s, size_t index) {
 // Frees the search's store once it has its answer.
 void finish(Search* s, SearchOutcome outcome) {
     s->outcome = outcome;
-    s->chunks.clear();
-    s->chunks.shrink_to_fit();
+    std::vector<std::vector<SearchNode>>().swap(s->chunks);
+    std::vector<std::vector<uint64_t>>().swap(s->crateChunks);
     std::vector<uint64_t>().swap(s->table);
     std::vector<std::vector<int32_t>>().swap(s->open);
     s->nodeCount = s->tableUsed = s->openCount = s->openFirst = 0;
+    s->tableBits = 0;
 }
 
 }  // namespace
@@ -615,14 +705,15 @@ int Cells::count() const {
 }
 
 int boardCell(const Board& board, Coordinates levelCell) {
-    return (levelCell.y + 1) * board.width + levelCell.x + 1;
+    bool inside = levelCell.x >= 0 && levelCell.y >= 0 && levelCell.x < board.width - 2 && levelCell.y < board.height - 2;
+    return inside ? (levelCell.y + 1) * board.width + levelCell.x + 1 : -1;
 }
 
 bool readBoard(const Level* level, Coordinates player, Board* board, Position* position) {
     Board b;
     b.width = level->size.x + 2;
     b.height = level->size.y + 2;
-    if (level->size.x < 1 || level->size.y < 1 || b.cells() > boardMaxCells) {
+    if (level->size.x < 1 || level->size.y < 1 || level->size.x > largestLevel || level->size.y > largestLevel) {
         return false;
     }
     b.wall.assign(at(b.cells()), 1);
@@ -674,6 +765,13 @@ bool readBoard(const Level* level, Coordinates player, Board* board, Position* p
             b.targetCells.set(cell);
         }
     }
+    b.floorOf.assign(at(b.cells()), -1);
+    for (int cell = 0; cell < b.cells(); cell++) {
+        if (!b.wall[at(cell)]) {
+            b.floorOf[at(cell)] = static_cast<int16_t>(b.floorCell.size());
+            b.floorCell.push_back(static_cast<int16_t>(cell));
+        }
+    }
     b.spareCrates = p.crates.count() - static_cast<int>(b.targets.size());
     if (b.spareCrates < 0) {
         b.impossible = true;
@@ -689,22 +787,7 @@ bool readBoard(const Level* level, Coordinates player, Board* board, Position* p
 
 Cells reach(const Board& board, const Cells& crates, int from, int* lowest) {
     Cells seen;
-    int stack[boardMaxCells];
-    int top = 0;
-    int least = from;
-    stack[top++] = from;
-    seen.set(from);
-    while (top > 0) {
-        int cell = stack[--top];
-        least = cell < least ? cell : least;
-        for (int d = 0; d < directionCount; d++) {
-            int next = cell + board.step[d];
-            if (!board.wall[at(next)] && !crates.has(next) && !seen.has(next)) {
-                seen.set(next);
-                stack[top++] = next;
-            }
-        }
-    }
+    int least = walkFrom(board, crates, from, &seen, nullptr);
     if (lowest != nullptr) {
         *lowest = least;
     }
@@ -721,17 +804,18 @@ namespace {
 // The crates the instant rules find lost.
 Cells lostCrates(const Board& board, const Cells& crates) {
     Cells lost;
-    forEachCell(crates, [&](int c) {
+    Freeze freeze;
+    forEachCell(board, crates, [&](int c) {
         if (board.dead[at(c)]) {
             lost.set(c);
         }
-        Cells marked, group;
-        if (!board.target[at(c)] && !lost.has(c) && frozen(board, board.spareCrates, crates, c, &marked, &group)) {
-            forEachCell(group, [&](int g) {
+        freeze.group.clear();
+        if (!board.target[at(c)] && !lost.has(c) && frozen(board, board.spareCrates, crates, c, &freeze)) {
+            for (int g : freeze.group) {
                 if (!board.target[at(g)]) {
                     lost.set(g);
                 }
-            });
+            }
         }
     });
     return lost;
@@ -889,35 +973,45 @@ std::string solutionMoves(const Board& board, const Position& start, const std::
     return moves;
 }
 
+size_t searchBytes(const Search& search) {
+    return search.board != nullptr ? heldBytes(&search) : 0;
+}
+
 void startSearch(Search* search, const Board& board, const Position& start, const SearchLimits& limits) {
-    finish(search, searching);
     search->board = &board;
+    finish(search, searching);
     search->limits = limits;
     search->start = start;
     search->expanded = 0;
     search->solution.clear();
+    // What the instant rules know at the start, the search knows at once.
+    Cells lost;
     Assignment assignment;
-    int h = board.impossible ? unreachable : bound(board, start.crates, start.player, &assignment);
+    bool hopeless = board.impossible || hopelessNow(board, start.crates, &lost);
+    int h = hopeless ? unreachable : bound(board, start.crates, start.player, &assignment);
     if (h >= unreachable) {
         search->outcome = noSolution;
         return;
     }
     int player = start.player;
     reach(board, start.crates, start.player, &player);
-    SearchNode first{start.crates, -1, static_cast<int16_t>(player), 0, static_cast<uint16_t>(h), 0, -1, -1};
+    SearchNode first{-1, static_cast<int16_t>(player), 0, static_cast<uint16_t>(h), 0, -1, -1};
+    Packed crates;
+    pack(board, start.crates, &crates);
     if (!growTable(search)) {
         finish(search, undecided);
         return;
     }
-    uint64_t hash = hashPosition(start.crates, player);
-    if (!addNode(search, first, hash, findSlot(search, start.crates, player, hash))) {
+    uint64_t hash = hashPosition(crates, player);
+    if (!addNode(search, first, crates, hash, findSlot(search, crates, player, hash))) {
         finish(search, undecided);
     }
 }
 
-SearchOutcome continueSearch(Search* search, long positions) {
+SearchOutcome continueSearch(Search* search, long positions, SearchClock::time_point until) {
     Expansion expansion;
-    while (search->outcome == searching && positions > 0) {
+    bool timed = until != SearchClock::time_point::max();
+    while (search->outcome == searching && positions > 0 && !(timed && SearchClock::now() >= until)) {
         while (search->openFirst < search->open.size() && search->open[search->openFirst].empty()) {
             search->openFirst++;
         }
@@ -930,19 +1024,24 @@ SearchOutcome continueSearch(Search* search, long positions) {
         size_t index = at(ties.back());
         ties.pop_back();
         search->openCount--;
-        const SearchNode& current = node(search, index);
         // An entry left behind when a shorter way here was found.
-        if (at(priority(search, current)) != search->openFirst) {
+        if (at(priority(search, node(search, index))) != search->openFirst) {
             continue;
         }
-        if (allTargetsCovered(*search->board, current.crates)) {
+        if (allTargetsCovered(*search->board, cratesOf(search, index))) {
             keepSolution(search, index);
             finish(search, solved);
             break;
         }
+        Expanded done = expand(search, index, &expansion, until);
+        if (done == outOfTime) {
+            // Met again later: what it met so far is known and kept.
+            openNode(search, index);
+            break;
+        }
         search->expanded++;
         positions--;
-        if (!expand(search, index, &expansion)) {
+        if (done == outOfRoom) {
             finish(search, undecided);
         }
     }

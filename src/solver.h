@@ -5,6 +5,7 @@
 // behind the hint, the light for a hopeless position, the editor's test and
 // the level tools. Plain data, no window.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,7 +15,7 @@
 #include "file.h"
 
 // Cells of a board: a level with a ring of wall round it, row by row.
-constexpr int boardMaxCells = (maxLevelWidth + 2) * (maxLevelHeight + 2);
+constexpr int boardMaxCells = (largestLevel + 2) * (largestLevel + 2);
 
 // A set of board cells as bits.
 struct Cells {
@@ -30,7 +31,9 @@ struct Cells {
 
 // What never changes while a level is played: its walls, the floor the
 // player can never reach counted as wall, its targets, and what a lone
-// crate can do on it.
+// crate can do on it. The tables of a lone crate are kept for the floor
+// only, numbered in cell order, so that they follow the floor and not the
+// rectangle round it.
 struct Board {
     int width = 0;  // the level's, plus the ring
     int height = 0;
@@ -40,21 +43,28 @@ struct Board {
     std::vector<uint8_t> dead;  // no lone crate gets from here onto a target
     std::vector<int> targets;
     Cells targetCells;
+    std::vector<int16_t> floorOf;    // a cell's floor number, -1 for walls
+    std::vector<int16_t> floorCell;  // the cell of each floor number
     // More crates than targets: that many may end anywhere.
     int spareCrates = 0;
     // An open target lies where no crate can ever come.
     bool impossible = false;
-    // distance[t * cells + c]: pushes that bring a lone crate from c onto
-    // targets[t], the player standing wherever a push needs him.
+    // distance[t * floors + f]: pushes that bring a lone crate from floor f
+    // onto targets[t], the player standing wherever a push needs him.
     std::vector<int> distance;
-    // region[c * cells + p]: the part of the floor p lies in when a lone
-    // crate stands at c (-1 for walls and c itself).
+    // region[c * floors + p]: the part of the floor p lies in when a lone
+    // crate stands at c (-1 for c itself).
     std::vector<int16_t> region;
-    // sideDistance[(t * cells + c) * 4 + s]: the same pushes with the player
-    // starting beside the crate on side s and walking round it.
+    // sideDistance[(t * floors + f) * 4 + s]: the same pushes with the
+    // player starting beside the crate on side s and walking round it.
     std::vector<int> sideDistance;
 
     int cells() const { return width * height; }
+    int floors() const { return static_cast<int>(floorCell.size()); }
+    // Words of Cells that can hold a cell of this board.
+    int cellWords() const { return (cells() + 63) / 64; }
+    // Words of a position as the search keeps it: a bit per floor cell.
+    int floorWords() const { return (floors() + 63) / 64; }
 };
 
 // Where the crates and the player are.
@@ -69,6 +79,7 @@ constexpr int unreachable = 1 << 20;
 // coordinates) or, when its x is negative, where the level has him. False
 // without exactly one player.
 bool readBoard(const Level* level, Coordinates player, Board* board, Position* position);
+// The board cell of a level cell; -1 outside the level.
 int boardCell(const Board& board, Coordinates levelCell);
 
 // The cells the player can walk to from `from`, the crates in place; the
@@ -123,12 +134,12 @@ struct Push {
     int8_t dir;
 };
 
-// A position the search has met: its crates, the lowest cell the player
-// can reach, its pushes from the start (g), the bound of those left (h), the
-// moves of the way it was met by, and the push that made it from its parent
-// (the player stands where the crate was).
+// A position the search has met: the lowest cell the player can reach,
+// its pushes from the start (g), the bound of those left (h), the moves of
+// the way it was met by, and the push that made it from its parent (the
+// player stands where the crate was). Its crates are kept apart, a bit per
+// floor cell.
 struct SearchNode {
-    Cells crates;
     int32_t parent;
     int16_t player;
     uint16_t g;
@@ -137,6 +148,8 @@ struct SearchNode {
     int16_t pushed;
     int8_t dir;
 };
+
+using SearchClock = std::chrono::steady_clock;
 
 // One search, run in slices so that its caller stays responsive: it is
 // stopped at any moment by not being continued. The board must outlive it.
@@ -147,20 +160,29 @@ struct Search {
     SearchOutcome outcome = searching;
     long expanded = 0;           // positions expanded so far
     std::vector<Push> solution;  // when solved
-    // The positions met, in chunks that never move; a hash table of their
-    // indices; the open positions by their estimate, each a heap by pushes.
+    // The positions met and their crates, in chunks that never move; a
+    // hash table of their indices; the open positions by their estimate,
+    // each a heap by pushes.
     std::vector<std::vector<SearchNode>> chunks;
+    std::vector<std::vector<uint64_t>> crateChunks;
     size_t nodeCount = 0;
     std::vector<uint64_t> table;
+    int tableBits = 0;
     size_t tableUsed = 0;
     std::vector<std::vector<int32_t>> open;
     size_t openFirst = 0;
     size_t openCount = 0;
 };
 
+// What the search holds now, in bytes: never more than its budget.
+size_t searchBytes(const Search& search);
+
 void startSearch(Search* search, const Board& board, const Position& start, const SearchLimits& limits);
-// Expands at most `positions` more positions; the outcome so far.
-SearchOutcome continueSearch(Search* search, long positions);
+// Expands at most `positions` more positions, and stops at `until` even
+// within one (the clock is looked at for every push tried); the outcome so
+// far.
+SearchOutcome continueSearch(Search* search, long positions,
+                             SearchClock::time_point until = SearchClock::time_point::max());
 // The solution's moves from its start: the walks between the pushes and
 // the pushes (l u r d, L U R D).
 std::string solutionMoves(const Board& board, const Position& start, const std::vector<Push>& pushes);

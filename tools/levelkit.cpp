@@ -11,7 +11,26 @@ namespace levelkit {
 
 namespace {
 
-constexpr int words = Cells::words;
+// The tools make levels of the campaign's size: the backward searches keep
+// a position in the words such a board needs, not in the game's largest.
+constexpr int words = ((maxLevelWidth + 2) * (maxLevelHeight + 2) + 63) / 64;
+
+struct Kept {
+    uint64_t bits[words];
+    bool operator==(const Kept& other) const { return std::memcmp(bits, other.bits, sizeof bits) == 0; }
+};
+
+Kept compact(const Cells& cells) {
+    Kept kept;
+    std::memcpy(kept.bits, cells.bits, sizeof kept.bits);
+    return kept;
+}
+
+Cells cellsOf(const Kept& kept) {
+    Cells cells;
+    std::memcpy(cells.bits, kept.bits, sizeof kept.bits);
+    return cells;
+}
 const char moveLetters[] = "lurd";
 const char pushLetters[] = "LURD";
 
@@ -34,7 +53,7 @@ uint64_t hashState(const Cells& crates, int player) {
 
 template <typename Visit>
 void forEachCell(const Cells& cells, Visit visit) {
-    for (int w = 0; w < words; w++) {
+    for (int w = 0; w < Cells::words; w++) {
         uint64_t bits = cells.bits[w];
         while (bits != 0) {
             int bit = __builtin_ctzll(bits);
@@ -45,7 +64,7 @@ void forEachCell(const Cells& cells, Visit visit) {
 }
 
 int lowest(const Cells& cells) {
-    for (int w = 0; w < words; w++) {
+    for (int w = 0; w < Cells::words; w++) {
         if (cells.bits[w] != 0) {
             return w * 64 + __builtin_ctzll(cells.bits[w]);
         }
@@ -53,8 +72,6 @@ int lowest(const Cells& cells) {
     return -1;
 }
 
-// Minimum-cost assignment of every row to a distinct column (rows <= columns),
-// the Hungarian method with potentials.
 bool allOnTargets(const Board& board, const Cells& crates) {
     for (int t : board.targets) {
         if (!crates.has(t)) {
@@ -64,15 +81,10 @@ bool allOnTargets(const Board& board, const Cells& crates) {
     return true;
 }
 
-// A crate that can move along neither axis, the cell it is checked from
-// taken for a wall: off a target it can never be moved onto one.
+// A position met by a backward search.
 struct Node {
-    Cells crates;
+    Kept crates;
     int16_t player;  // lowest cell the player can reach
-    int16_t g;
-    int32_t parent;
-    int16_t pushed;  // the crate's cell before the push that made this node
-    int8_t dir;
 };
 
 // Open addressing over node indices, keyed by crates and player.
@@ -83,9 +95,9 @@ struct Table {
     explicit Table(size_t capacity = 1 << 16) : slots(capacity, -1) {}
 
     // The slot holding the key, or the empty slot where it belongs.
-    size_t find(const std::vector<Node>& nodes, const Cells& crates, int player) const {
+    size_t find(const std::vector<Node>& nodes, const Kept& crates, int player) const {
         size_t mask = slots.size() - 1;
-        size_t i = hashState(crates, player) & mask;
+        size_t i = hashState(cellsOf(crates), player) & mask;
         while (slots[i] >= 0) {
             const Node& n = nodes[static_cast<size_t>(slots[i])];
             if (n.player == player && n.crates == crates) {
@@ -368,7 +380,7 @@ std::vector<int> solvedPlayers(const Board& solved, const Cells& goal) {
             continue;
         }
         Cells region = reach(solved, goal, cell);
-        for (int w = 0; w < words; w++) {
+        for (int w = 0; w < Cells::words; w++) {
             covered.bits[w] |= region.bits[w];
         }
         players.push_back(lowest(region));
@@ -378,7 +390,7 @@ std::vector<int> solvedPlayers(const Board& solved, const Cells& goal) {
 
 std::vector<Start> farthestStarts(const Board& solved, long stateBudget, int keep) {
     struct Back {
-        Cells crates;
+        Kept crates;
         int16_t player;
         int32_t parent;
         int16_t from, to;  // the pulled crate's cells
@@ -387,35 +399,39 @@ std::vector<Start> farthestStarts(const Board& solved, long stateBudget, int kee
     std::vector<Back> states;
     std::vector<Node> keyed;  // the same states, for the table's keys
     Table table;
+    if (solved.cells() > words * 64) {
+        return {};
+    }
     Cells goal = targetCells(solved);
     for (int player : solvedPlayers(solved, goal)) {
-        states.push_back(Back{goal, static_cast<int16_t>(player), -1, -1, -1, 0});
-        keyed.push_back(Node{goal, static_cast<int16_t>(player), 0, -1, -1, -1});
-        table.slots[table.find(keyed, goal, player)] = static_cast<int32_t>(keyed.size() - 1);
+        states.push_back(Back{compact(goal), static_cast<int16_t>(player), -1, -1, -1, 0});
+        keyed.push_back(Node{compact(goal), static_cast<int16_t>(player)});
+        table.slots[table.find(keyed, compact(goal), player)] = static_cast<int32_t>(keyed.size() - 1);
         table.used++;
     }
     for (size_t head = 0; head < states.size() && static_cast<long>(states.size()) < stateBudget; head++) {
         const Back current = states[head];
-        Cells reached = reach(solved, current.crates, current.player);
-        forEachCell(current.crates, [&](int c) {
+        Cells crates = cellsOf(current.crates);
+        Cells reached = reach(solved, crates, current.player);
+        forEachCell(crates, [&](int c) {
             for (int d = 0; d < 4; d++) {
                 // The player at c + step pulls the crate after him.
                 int stand = c + solved.step[d];
                 int back = stand + solved.step[d];
-                if (!reached.has(stand) || solved.wall[static_cast<size_t>(back)] || current.crates.has(back)) {
+                if (!reached.has(stand) || solved.wall[static_cast<size_t>(back)] || crates.has(back)) {
                     continue;
                 }
-                Cells next = current.crates;
+                Cells next = crates;
                 next.clear(c);
                 next.set(stand);
                 int player = lowest(reach(solved, next, back));
-                size_t slot = table.find(keyed, next, player);
+                size_t slot = table.find(keyed, compact(next), player);
                 if (table.slots[slot] >= 0) {
                     continue;
                 }
-                states.push_back(Back{next, static_cast<int16_t>(player), static_cast<int32_t>(head),
+                states.push_back(Back{compact(next), static_cast<int16_t>(player), static_cast<int32_t>(head),
                                       static_cast<int16_t>(c), static_cast<int16_t>(stand), current.pulls + 1});
-                keyed.push_back(Node{next, static_cast<int16_t>(player), 0, -1, -1, -1});
+                keyed.push_back(Node{compact(next), static_cast<int16_t>(player)});
                 table.slots[slot] = static_cast<int32_t>(keyed.size() - 1);
                 if (++table.used * 2 > table.slots.size()) {
                     table.grow(keyed);
@@ -427,11 +443,11 @@ std::vector<Start> farthestStarts(const Board& solved, long stateBudget, int kee
     std::vector<Start> found;
     for (size_t i = states.size(); i-- > 0 && static_cast<int>(found.size()) < keep;) {
         const Back& s = states[i];
-        Start start{s.crates, s.player, s.pulls, {}};
+        Start start{cellsOf(s.crates), s.player, s.pulls, {}};
         // Follow the pulls home, telling each crate apart by where it goes.
         std::vector<int> id(static_cast<size_t>(solved.cells()), -1);
         int n = 0;
-        forEachCell(s.crates, [&](int c) { id[static_cast<size_t>(c)] = n++; });
+        forEachCell(start.crates, [&](int c) { id[static_cast<size_t>(c)] = n++; });
         start.pullsPerCrate.assign(static_cast<size_t>(n), 0);
         for (int32_t k = static_cast<int32_t>(i); states[static_cast<size_t>(k)].parent >= 0;
              k = states[static_cast<size_t>(k)].parent) {
