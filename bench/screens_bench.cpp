@@ -253,7 +253,6 @@ void BM_KeyDuringAnimation(benchmark::State& bench) {
         state.smallFont = s.smallFont;
         state.showSteps = true;
         fillState(&state, list);
-        readLevelBoard(&state);
         auto one = std::chrono::steady_clock::now();
         processMovement(2, &state);
         render(&state);

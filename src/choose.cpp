@@ -136,6 +136,13 @@ void drawSlot(ChooseState* state, int level, int slot) {
     }
 }
 
+// Whether a button's picture is drawn now.
+bool drawn(const ChooseState* state, const ChooseButton& button) {
+    int page = pageOf(state->cursor);
+    return button.shown == always || (button.shown == withPrevious && hasPage(state, page - 1)) ||
+           (button.shown == withNext && hasPage(state, page + 1));
+}
+
 void render(ChooseState* state) {
     SDL_Renderer* renderer = state->renderer;
     renderTiles(renderer, state->tiles, greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
@@ -144,9 +151,7 @@ void render(ChooseState* state) {
         drawSlot(state, page * perPage + slot, slot);
     }
     for (const ChooseButton& button : chooseButtons) {
-        bool shown = button.shown == always || (button.shown == withPrevious && hasPage(state, page - 1)) ||
-                     (button.shown == withNext && hasPage(state, page + 1));
-        if (shown) {
+        if (drawn(state, button)) {
             renderTileC(renderer, state->tiles, button.picture, button.cell);
         }
     }
@@ -261,17 +266,16 @@ bool handleClick(ChooseState* state, int x, int y) {
 // The cursor follows the mouse over the levels; over a button the row says
 // what the button does.
 bool handleMotion(ChooseState* state, int x, int y) {
+    int level = levelAt(state, x, y);
+    bool changed = level >= 0 && level != state->cursor;
+    state->cursor = level >= 0 ? level : state->cursor;
     int hovered = -1;
     for (int i = 0; i < chooseButtonCount; i++) {
-        hovered = clickTile(chooseButtons[i].cell.x, chooseButtons[i].cell.y, x, y) ? i : hovered;
+        bool on = clickTile(chooseButtons[i].cell.x, chooseButtons[i].cell.y, x, y);
+        hovered = on && drawn(state, chooseButtons[i]) ? i : hovered;
     }
-    bool changed = hovered != state->hovered;
+    changed = changed || hovered != state->hovered;
     state->hovered = hovered;
-    int level = levelAt(state, x, y);
-    if (level >= 0 && level != state->cursor) {
-        state->cursor = level;
-        changed = true;
-    }
     return changed;
 }
 

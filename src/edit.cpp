@@ -557,21 +557,20 @@ void testLevel(EditState* state) {
         return;
     }
     const char* message = refusal(level);
-    char text[64];
+    char text[128];
     if (message == nullptr) {
         try {
             Board board;
             Position start;
             readBoard(level, Coordinates{-1, -1}, &board, &start);
-            Search search;
-            startSearch(&search, board, start, SearchLimits());
-            SearchOutcome outcome = think(
-                state->renderer, &search, &state->thinking, [&] { render(state); }, &state->waiting, &state->result);
-            if (outcome == searching) {
+            Found found = findSolution(state->renderer, board, start, &state->thinking, [&] { render(state); },
+                                       &state->waiting, &state->result);
+            if (found.outcome == searching) {
                 return;
             }
-            std::snprintf(text, sizeof text, "Megoldható: %zu tolás", search.solution.size());
-            message = outcome == solved ? text : outcome == noSolution ? "Nem megoldható" : "Nem dőlt el";
+            std::snprintf(text, sizeof text, "Megoldható: %zu tolás%s", found.solution.size(),
+                          found.fewest ? "" : "\nTalán kevesebb tolással is");
+            message = found.outcome == solved ? text : found.outcome == noSolution ? "Nem megoldható" : "Nem dőlt el";
         } catch (const std::bad_alloc&) {
             state->thinking = false;
             message = "Nem dőlt el";
@@ -962,10 +961,26 @@ bool levelCellAt(const EditState* state, int x, int y, Coordinates* cell) {
 
 bool paintAlong(EditState* state, int x, int y, Uint32 buttons);
 
-// What the button under the mouse does, for the level row.
+// Whether a button's picture is drawn now.
+bool drawn(const EditState* state, const EditButton& button) {
+    const Level* level = state->level;
+    switch (button.shown) {
+        case withPrevious:
+            return level != nullptr && level->prev != nullptr;
+        case withNext:
+            return level != nullptr && level->next != nullptr;
+        case withLevel:
+            return level != nullptr;
+        default:
+            return true;
+    }
+}
+
+// What the button under the mouse does, for the level row; a place whose
+// button is not drawn says nothing.
 const char* pointedAt(const EditState* state, int x, int y) {
     for (const EditButton& button : editButtons) {
-        if (clickTile(button.cell.x, button.cell.y, x, y) && (button.shown != withLevel || state->level != nullptr)) {
+        if (clickTile(button.cell.x, button.cell.y, x, y) && drawn(state, button)) {
             return button.says;
         }
     }

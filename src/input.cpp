@@ -294,13 +294,24 @@ const BoxButton dialogButtons[] = {{5, 8, "OK", 6, dialogOk}, {11, 14, "Mégse",
 template <size_t count>
 int runBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText,
            const BoxButton (&buttons)[count], bool escapeCancels) {
+    // A second line, after a line feed, makes the box a row taller.
+    const char* split = std::strchr(promptText, '\n');
+    char first[256];
+    size_t firstLength = split != nullptr ? static_cast<size_t>(split - promptText) : std::strlen(promptText);
+    firstLength = firstLength < sizeof first ? firstLength : sizeof first - 1;
+    std::memcpy(first, promptText, firstLength);
+    first[firstLength] = '\0';
+    int bottom = split != nullptr ? 4 : 3;
     renderTiles(renderer, tiles, greenFloor, 0, 0, gridColumns - 1, gridRows - 1);
-    renderTiles(renderer, tiles, greyFloor, 1, 1, 18, 3);
+    renderTiles(renderer, tiles, greyFloor, 1, 1, 18, bottom);
     renderTiles(renderer, tiles, wall, 1, 1, 18, 1);
-    renderTiles(renderer, tiles, wall, 1, 3, 18, 3);
-    renderTile(renderer, tiles, wall, 1, 2);
-    renderTile(renderer, tiles, wall, 18, 2);
-    renderFont(renderer, font, white, promptText, 2, 2, false, true);
+    renderTiles(renderer, tiles, wall, 1, bottom, 18, bottom);
+    renderTiles(renderer, tiles, wall, 1, 2, 1, bottom - 1);
+    renderTiles(renderer, tiles, wall, 18, 2, 18, bottom - 1);
+    renderFont(renderer, font, white, first, 2, 2, false, true);
+    if (split != nullptr) {
+        renderFont(renderer, font, white, split + 1, 2, 3, false, true);
+    }
     for (const BoxButton& button : buttons) {
         drawButton(renderer, tiles, button.x1, button.x2, boxButtonRow);
         renderFont(renderer, font, labelColor, button.label, button.labelX, boxButtonRow, false, true);

@@ -17,7 +17,8 @@ enum DialogResult {
 int textInput(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText, char* enteredText,
               int maxLength);
 
-// A message with an "OK" button. Returns 0 (window closed) or 1.
+// A message with an "OK" button; a line feed starts a second line. Returns 0
+// (window closed) or 1.
 int alertBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText);
 
 // A question with "OK" and "Mégse". Returns 0 (window closed), 1 or 2.

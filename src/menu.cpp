@@ -1,5 +1,7 @@
 #include "menu.h"
 
+#include <vector>
+
 #include "coordinates.h"
 #include "file.h"
 #include "input.h"
@@ -7,6 +9,12 @@
 #include "window.h"
 
 namespace {
+
+// Where the player and the crate stood before a move, for Backspace.
+struct RoomStep {
+    Coordinates player;
+    Coordinates crate;
+};
 
 struct MenuState {
     Coordinates crate;
@@ -16,7 +24,9 @@ struct MenuState {
     SDL_Renderer* renderer;
     SDL_Texture* tiles;
     TTF_Font* font;
-    const char* pointing;  // what the arrow under the mouse does, or null
+    const char* pointing;  // what the button under the mouse does, or null
+    bool ctrl;
+    std::vector<RoomStep> steps;  // the moves made, so that a crate pushed astray comes back
 };
 
 constexpr Coordinates playerStart{3, 4};
@@ -31,10 +41,13 @@ constexpr Coordinates editTarget{4, 7};
 // The four corners of the floor end the program.
 constexpr Coordinates exitTargets[] = {{2, 2}, {5, 2}, {2, 9}, {5, 9}};
 
+// A button's action: a direction, or the room put back as it was.
+constexpr int restartRoom = directionCount;
+
 struct ArrowButton {
     Coordinates cell;
     Tile picture;
-    int dir;
+    int action;
     const char* says;  // while the mouse rests on it: what it does, and its key
 };
 
@@ -44,6 +57,7 @@ const ArrowButton arrowButtons[] = {
     {{16, 8}, down, 3, "Le (le nyíl, S)"},
     {{15, 7}, left, 0, "Balra (bal nyíl, A)"},
     {{17, 7}, right, 2, "Jobbra (jobb nyíl, D)"},
+    {{16, 7}, retry, restartRoom, "Újrakezdés (Ctrl+R; visszalépés: Backspace)"},
 };
 
 struct Label {
@@ -145,6 +159,7 @@ bool processMovement(int dir, MenuState* state) {
     }
     Coordinates step = directionSteps[dir];
     Coordinates next{state->player.x + step.x, state->player.y + step.y};
+    RoomStep before{state->player, state->crate};
     if (same(next, state->crate)) {
         if (atEdge(state->crate, dir)) {
             return false;
@@ -152,6 +167,7 @@ bool processMovement(int dir, MenuState* state) {
         if (processCratePosition(state, state->crate.x + step.x, state->crate.y + step.y)) {
             state->crate = Coordinates{state->crate.x + step.x, state->crate.y + step.y};
             state->player = next;
+            state->steps.push_back(before);
         }
         // A target acted: the prompt covered the room, which must be redrawn.
         return true;
@@ -160,17 +176,62 @@ bool processMovement(int dir, MenuState* state) {
         return false;
     }
     state->player = next;
+    state->steps.push_back(before);
     return true;
+}
+
+// A crate pushed where it can reach only the quit targets must not lock the
+// room: a move can be taken back, and the room put back as it was.
+bool takeBack(MenuState* state) {
+    if (state->steps.empty()) {
+        return false;
+    }
+    state->player = state->steps.back().player;
+    state->crate = state->steps.back().crate;
+    state->steps.pop_back();
+    return true;
+}
+
+bool restart(MenuState* state) {
+    bool moved = !same(state->player, playerStart) || !same(state->crate, crateStart);
+    state->player = playerStart;
+    state->crate = crateStart;
+    state->steps.clear();
+    return moved;
+}
+
+bool act(MenuState* state, int action) {
+    return action == restartRoom ? restart(state) : processMovement(action, state);
+}
+
+bool handleKeydown(MenuState* state, SDL_Scancode key) {
+    switch (key) {
+        case SDL_SCANCODE_LCTRL:
+        case SDL_SCANCODE_RCTRL:
+            state->ctrl = true;
+            return false;
+        case SDL_SCANCODE_BACKSPACE:
+            return takeBack(state);
+        case SDL_SCANCODE_R:
+            return state->ctrl && restart(state);
+        default:
+            return processMovement(keyDirection(key), state);
+    }
 }
 
 bool handleEvent(SDL_Event event, MenuState* state) {
     switch (event.type) {
         case SDL_KEYDOWN:
-            return processMovement(keyDirection(event.key.keysym.scancode), state);
+            return handleKeydown(state, event.key.keysym.scancode);
+        case SDL_KEYUP:
+            if (event.key.keysym.scancode == SDL_SCANCODE_LCTRL || event.key.keysym.scancode == SDL_SCANCODE_RCTRL) {
+                state->ctrl = false;
+            }
+            return false;
         case SDL_MOUSEBUTTONDOWN:
             for (const ArrowButton& button : arrowButtons) {
                 if (clickTile(button.cell.x, button.cell.y, event.button.x, event.button.y)) {
-                    return processMovement(button.dir, state);
+                    return act(state, button.action);
                 }
             }
             return false;
@@ -194,7 +255,7 @@ bool handleEvent(SDL_Event event, MenuState* state) {
 }  // namespace
 
 int mainMenu(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* filename) {
-    MenuState state{crateStart, playerStart, filename, -1, renderer, tiles, font, nullptr};
+    MenuState state{crateStart, playerStart, filename, -1, renderer, tiles, font, nullptr, false, {}};
     renderMenu(&state);
     SDL_Event event;
     while (waitEvent(renderer, &event) != 0) {

@@ -32,6 +32,7 @@ struct Snapshot {
     Coordinates player;
     int moves;
     int pushes;
+    bool hinted;
     TileState* tiles;  // points just past the record
 };
 
@@ -57,6 +58,23 @@ constexpr uint8_t restartStep = 8;
 constexpr uint8_t chainedStep = 16;
 constexpr uint8_t firstStartStep = 32;  // with restartStep: back to the first start
 constexpr int firstHistoryCapacity = 64;
+
+// What belongs to the position in play rather than to the level: the board
+// the searches read, read from the start put in place; the hint's plan and
+// whether a hint was taken since that start; the light's verdict. Made anew
+// whenever another start or level is put in place, and brought back by
+// undo, so that no part of it outlives the position it was made for.
+struct InPlay {
+    Board board;
+    bool boardReady = false;
+    bool hinted = false;
+    std::vector<Push> plan;  // the rest of the last hint's solution
+    Position planFrom;       // the position it goes on from
+    bool planFewest = true;  // the plan has the fewest pushes possible
+    bool hopeless = false;   // proven: no solution from here
+    Cells lost;              // the crates the instant rules found lost
+    Position judged;         // the position the light was decided for
+};
 
 struct PlayState {
     Level* firstLevel;   // the loaded list, owned
@@ -84,18 +102,13 @@ struct PlayState {
     bool redoing;       // the steps made now repeat undone ones
     bool won;           // the last push left no target open
     Coordinates selected;    // the crate chosen by a click, x -1 when none
-    Board board;             // the current level's, for the searches
-    bool boardReady;
+    InPlay inPlay;
     CratePaths paths;  // where the chosen crate can go
-    bool hinted;       // a hint was taken since the level was entered or restarted
     bool thinking;     // a search runs: the level row says so
     std::vector<SDL_Event> waiting;  // input that came while it ran
-    std::vector<Push> plan;          // the rest of the last hint's solution
-    Position planFrom;               // the position it goes on from
-    bool hopeless;                   // proven: no solution from here
-    Cells lost;                      // the crates the instant rules found lost
-    Position judged;                 // the position the light was decided for
+    Uint32 hintEnded;                // when the last hint that took a while ended
     const char* pointing;            // what the thing under the mouse does, or null
+    const char* notice;              // what the last hint has to add, until the next input
     bool showSteps;                  // a click's way is drawn a step at a time
     Results records;                 // the player's, as the file held them last
     std::unordered_map<uint64_t, int> optimum;  // the bundled levels' least pushes
@@ -236,10 +249,13 @@ bool keepForRestart(PlayState* state) {
     kept->player = state->player;
     kept->moves = state->moves;
     kept->pushes = state->pushes;
+    kept->hinted = state->inPlay.hinted;
     kept->below = state->history.snapshots;
     state->history.snapshots = kept;
     return true;
 }
+
+void putInPlace(PlayState* state, bool hinted);
 
 // Takes one step back on the working copy.
 void stepBack(PlayState* state, uint8_t step) {
@@ -252,6 +268,7 @@ void stepBack(PlayState* state, uint8_t step) {
         state->player = kept->player;
         state->moves = kept->moves;
         state->pushes = kept->pushes;
+        putInPlace(state, kept->hinted);
         std::free(kept);
         return;
     }
@@ -325,7 +342,7 @@ bool fillState(PlayState* state, Level* level) {
     state->finished = checkFinished(state);
     state->moves = 0;
     state->pushes = 0;
-    state->hinted = false;
+    putInPlace(state, false);
     return true;
 }
 
@@ -408,7 +425,7 @@ void keepWin(PlayState* state) {
     try {
         Win win{state->moves, state->pushes, movesSoFar(state)};
         if (!win.solution.empty()) {
-            recordWin(resultsPath(), levelIdentity(state->level), win, state->hinted);
+            recordWin(resultsPath(), levelIdentity(state->level), win, state->inPlay.hinted);
             state->records = readResults(resultsPath());
         }
     } catch (const std::bad_alloc&) {
@@ -496,14 +513,20 @@ bool processMovement(int dir, PlayState* state) {
 
 void restartLevel(PlayState* state);
 
-// The walls and targets of the level entered, as the searches read them;
-// without memory for them clicks do nothing and the game goes on.
-void readLevelBoard(PlayState* state) {
-    Position unused;
+// Makes what belongs to the position in play anew for the start just put
+// in place: the board is read from that start, so that the floor the player
+// can reach and the crates to spare are its own. Without memory for it
+// clicks and help do nothing and the game goes on.
+void putInPlace(PlayState* state, bool hinted) {
+    state->selected = Coordinates{-1, -1};
     try {
-        state->boardReady = readBoard(state->backupLevel, Coordinates{-1, -1}, &state->board, &unused);
+        state->inPlay = InPlay();
+        state->inPlay.hinted = hinted;
+        Position unused;
+        state->inPlay.boardReady = readBoard(state->level, state->player, &state->inPlay.board, &unused);
     } catch (const std::bad_alloc&) {
-        state->boardReady = false;
+        state->inPlay.boardReady = false;
+        state->inPlay.hinted = hinted;
     }
 }
 
@@ -511,16 +534,17 @@ void readLevelBoard(PlayState* state) {
 Position positionNow(const PlayState* state) {
     Position position;
     const Level* level = state->level;
+    const Board& board = state->inPlay.board;
     for (int y = 0; y < level->size.y; y++) {
         for (int x = 0; x < level->size.x; x++) {
             TileState cell = getTileState(level, x, y);
-            int at = boardCell(state->board, Coordinates{x, y});
-            if ((cell == crateS || cell == crateOnTargetS) && !state->board.wall[static_cast<size_t>(at)]) {
+            int at = boardCell(board, Coordinates{x, y});
+            if ((cell == crateS || cell == crateOnTargetS) && !board.wall[static_cast<size_t>(at)]) {
                 position.crates.set(at);
             }
         }
     }
-    position.player = boardCell(state->board, state->player);
+    position.player = boardCell(board, state->player);
     return position;
 }
 
@@ -532,12 +556,15 @@ constexpr Uint32 stepMilliseconds = 33;
 // Shows the step just made and waits a step's time. False when input came
 // meanwhile: a key, a click or the window closed ends the showing, the rest
 // of the way is made at once, and then the input counts as itself, as
-// everything else that came does.
+// everything else that came does, but for Escape, which only ends it.
 bool showStep(PlayState* state) {
     render(state);
     SDL_Event event;
     while (waitEventFor(state->renderer, &event, stepMilliseconds) == 1) {
-        state->waiting.push_back(event);
+        bool escape = event.type == SDL_KEYDOWN && event.key.keysym.scancode == SDL_SCANCODE_ESCAPE;
+        if (!escape) {
+            state->waiting.push_back(event);
+        }
         if (event.type == SDL_KEYDOWN || event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_QUIT) {
             return false;
         }
@@ -566,7 +593,7 @@ bool walkTo(PlayState* state, Coordinates target) {
     std::string moves;
     try {
         Position now = positionNow(state);
-        if (!walkMoves(state->board, now.crates, now.player, boardCell(state->board, target), &moves)) {
+        if (!walkMoves(state->inPlay.board, now.crates, now.player, boardCell(state->inPlay.board, target), &moves)) {
             return false;
         }
     } catch (const std::bad_alloc&) {
@@ -580,7 +607,7 @@ bool walkTo(PlayState* state, Coordinates target) {
 // fewest moves.
 void pushTo(PlayState* state, Coordinates target) {
     try {
-        playMoves(state, crateMoves(state->board, positionNow(state), state->paths, boardCell(state->board, target)));
+        playMoves(state, crateMoves(state->inPlay.board, positionNow(state), state->paths, boardCell(state->inPlay.board, target)));
     } catch (const std::bad_alloc&) {
     }
 }
@@ -588,7 +615,7 @@ void pushTo(PlayState* state, Coordinates target) {
 // Chooses the crate at `crate` and finds where it can be pushed.
 void selectCrate(PlayState* state, Coordinates crate) {
     try {
-        findCratePaths(state->board, positionNow(state), boardCell(state->board, crate), &state->paths);
+        findCratePaths(state->inPlay.board, positionNow(state), boardCell(state->inPlay.board, crate), &state->paths);
         state->selected = crate;
     } catch (const std::bad_alloc&) {
     }
@@ -598,22 +625,17 @@ void selectCrate(PlayState* state, Coordinates crate) {
 // figure's are never marked, so that a click on the crate puts it down.
 bool marked(const PlayState* state, Coordinates cell) {
     bool figure = cell.x == state->player.x && cell.y == state->player.y;
-    return state->selected.x >= 0 && !figure && crateCanReach(state->paths, boardCell(state->board, cell));
+    return state->selected.x >= 0 && !figure && crateCanReach(state->paths, boardCell(state->inPlay.board, cell));
 }
 
 // --- help: the hint and the light -----------------------------------------
 
-using Clock = std::chrono::steady_clock;
-
-long millisecondsSince(Clock::time_point began) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count());
-}
-
-// The light's search never delays the next key: it looks at the clock
-// every few positions, which cost most on large levels with many crates.
-constexpr long lightMilliseconds = 5;
-constexpr long lightSlice = 4;
+// The light's search never delays the next key: it looks at the clock at
+// every push it tries and stops within a millisecond.
+constexpr auto lightTime = std::chrono::microseconds(1000);
 constexpr size_t lightMemory = size_t{16} << 20;
+// An Escape this soon after a hint that took a while only meant to stop it.
+constexpr Uint32 escapeAfterHint = 400;
 
 // The position with the player at the lowest cell he can walk to: two
 // positions the searches answer alike compare equal.
@@ -626,56 +648,72 @@ bool samePosition(const Position& a, const Position& b) {
     return a.player == b.player && a.crates == b.crates;
 }
 
-// Searches a push-optimal solution from `from`, the window alive while it
-// runs; its pushes become the plan. `searching` when it was cancelled or
-// the window closed.
-SearchOutcome searchFrom(PlayState* state, const Position& from) {
-    Search search;
-    startSearch(&search, state->board, from, SearchLimits());
-    SearchOutcome outcome = think(
-        state->renderer, &search, &state->thinking, [&] { render(state); }, &state->waiting, &state->result);
-    if (outcome == solved) {
-        state->plan = search.solution;
-    }
-    return outcome;
+// The light's verdict on `now`, proven lost: the crates the instant rules
+// tell lost are crossed out.
+void judgedLost(InPlay* inPlay, const Position& now) {
+    inPlay->judged = now;
+    inPlay->hopeless = true;
+    hopelessNow(inPlay->board, now.crates, &inPlay->lost);
 }
 
-// Makes the next push of a push-optimal solution from the position on the
-// screen: the walk to its side and the push, as one click. A solution found
-// for the position before is followed without searching again.
+// Searches a solution from `now` with the window alive; its pushes become
+// the plan. False when there is none to follow (an alert has said why).
+bool planFrom(PlayState* state, const Position& now) {
+    InPlay& inPlay = state->inPlay;
+    inPlay.plan.clear();
+    Uint32 began = SDL_GetTicks();
+    Found found = findSolution(state->renderer, inPlay.board, now, &state->thinking, [&] { render(state); },
+                               &state->waiting, &state->result);
+    if (SDL_GetTicks() - began > 100) {
+        state->hintEnded = SDL_GetTicks();
+    }
+    if (found.outcome == noSolution) {
+        judgedLost(&inPlay, now);
+    }
+    const char* message = found.outcome == noSolution  ? "Innen nincs megoldás"
+                          : found.outcome == undecided ? "Nem találtam megoldást"
+                                                       : nullptr;
+    if (message != nullptr && showAlert(state, message) == dialogClosed) {
+        state->result = 0;
+    }
+    inPlay.plan = found.solution;
+    inPlay.planFewest = found.fewest;
+    return found.outcome == solved && !inPlay.plan.empty();
+}
+
+// Makes the next push of a solution from the position on the screen, one
+// with the fewest pushes wherever the search can find it: the walk to its
+// side and the push, as one click. A solution found for the position before
+// is followed without searching again.
 bool takeHint(PlayState* state) {
-    if (!state->boardReady || checkFinished(state)) {
+    InPlay& inPlay = state->inPlay;
+    if (!inPlay.boardReady || checkFinished(state)) {
         return false;
     }
     std::string moves;
     try {
-        Position now = normalized(state->board, positionNow(state));
-        if (state->plan.empty() || !samePosition(now, state->planFrom)) {
-            state->plan.clear();
-            SearchOutcome outcome = searchFrom(state, now);
-            const char* message = outcome == noSolution ? "Innen nincs megoldás"
-                                  : outcome == undecided ? "Nem találtam megoldást"
-                                                         : nullptr;
-            if (message != nullptr && showAlert(state, message) == dialogClosed) {
-                state->result = 0;
-            }
-            if (outcome != solved) {
-                return true;
-            }
+        Position now = normalized(inPlay.board, positionNow(state));
+        bool following = !inPlay.plan.empty() && samePosition(now, inPlay.planFrom);
+        if (!following && !planFrom(state, now)) {
+            return true;
         }
-        Push next = state->plan.front();
-        state->plan.erase(state->plan.begin());
-        moves = solutionMoves(state->board, positionNow(state), std::vector<Push>{next});
+        Push next = inPlay.plan.front();
+        inPlay.plan.erase(inPlay.plan.begin());
+        moves = solutionMoves(inPlay.board, positionNow(state), std::vector<Push>{next});
     } catch (const std::bad_alloc&) {
-        state->plan.clear();
+        inPlay.plan.clear();
         return true;
     }
-    state->hinted = true;
+    inPlay.hinted = true;
+    state->notice = inPlay.planFewest ? nullptr : "Tipp: nem biztos, hogy ez a legrövidebb út";
     playMoves(state, moves);
+    if (moves.size() > 1) {
+        state->hintEnded = SDL_GetTicks();
+    }
     try {
-        state->planFrom = normalized(state->board, positionNow(state));
+        inPlay.planFrom = normalized(inPlay.board, positionNow(state));
     } catch (const std::bad_alloc&) {
-        state->plan.clear();
+        inPlay.plan.clear();
     }
     return true;
 }
@@ -685,33 +723,32 @@ bool takeHint(PlayState* state) {
 // else by a search small enough never to delay the next key. A walk
 // changes nothing of it, so only a new place of crates is judged.
 void judgePosition(PlayState* state) {
-    if (!state->boardReady) {
-        state->hopeless = false;
+    InPlay& inPlay = state->inPlay;
+    if (!inPlay.boardReady) {
+        inPlay.hopeless = false;
         return;
     }
     try {
-        Position now = normalized(state->board, positionNow(state));
-        if (samePosition(now, state->judged)) {
+        Position now = normalized(inPlay.board, positionNow(state));
+        if (samePosition(now, inPlay.judged)) {
             return;
         }
-        state->judged = now;
-        state->hopeless = hopelessNow(state->board, now.crates, &state->lost);
-        if (state->hopeless) {
+        inPlay.judged = now;
+        inPlay.hopeless = hopelessNow(inPlay.board, now.crates, &inPlay.lost);
+        if (inPlay.hopeless) {
             return;
         }
-        state->lost = Cells();
+        inPlay.lost = Cells();
         Search search;
         SearchLimits limits;
         limits.memory = lightMemory;
         limits.optimal = false;
-        startSearch(&search, state->board, now, limits);
-        Clock::time_point began = Clock::now();
-        while (continueSearch(&search, lightSlice) == searching && millisecondsSince(began) < lightMilliseconds) {
-        }
-        state->hopeless = search.outcome == noSolution;
+        startSearch(&search, inPlay.board, now, limits);
+        continueSearch(&search, LONG_MAX, SearchClock::now() + lightTime);
+        inPlay.hopeless = search.outcome == noSolution;
     } catch (const std::bad_alloc&) {
-        state->hopeless = false;
-        state->lost = Cells();
+        inPlay.hopeless = false;
+        inPlay.lost = Cells();
     }
 }
 
@@ -852,10 +889,10 @@ void render(PlayState* state) {
         }
     }
     renderTile(renderer, tiles, player, startX + state->player.x, startY + state->player.y);
-    if (state->hopeless && state->boardReady) {
+    if (state->inPlay.hopeless && state->inPlay.boardReady) {
         for (int i = 0; i < level->size.x; i++) {
             for (int j = 0; j < level->size.y; j++) {
-                if (state->lost.has(boardCell(state->board, Coordinates{i, j}))) {
+                if (state->inPlay.lost.has(boardCell(state->inPlay.board, Coordinates{i, j}))) {
                     renderTile(renderer, tiles, lost, startX + i, startY + j);
                 }
             }
@@ -883,7 +920,8 @@ void render(PlayState* state) {
     // it fits beside the number and the counters.
     const char* says = state->thinking       ? "Gondolkodom..."
                        : state->pointing != nullptr ? state->pointing
-                       : state->hopeless      ? "Innen nincs megoldás"
+                       : state->notice != nullptr ? state->notice
+                       : state->inPlay.hopeless ? "Innen nincs megoldás"
                                               : nullptr;
     Tile mark = tick;
     bool marked = solvedMark(state, &mark);
@@ -948,7 +986,7 @@ bool goToFirstStart(PlayState* state, bool asStep) {
     state->finished = checkFinished(state);
     state->moves = 0;
     state->pushes = 0;
-    state->hinted = false;
+    putInPlace(state, false);
     if (kept) {
         remember(state, restartStep | firstStartStep);
     }
@@ -960,7 +998,6 @@ bool goToFirstStart(PlayState* state, bool asStep) {
 bool makeCurrent(PlayState* state, Level* level) {
     bool entered = level != state->backupLevel;
     if (fillState(state, level)) {
-        readLevelBoard(state);
         if (entered) {
             keepFirstStart(state);
         }
@@ -1200,7 +1237,7 @@ bool handleKeyup(PlayState* state, SDL_Scancode key) {
 // can reach is walked to as well); else a crate is chosen, and a floor or
 // target cell the player can reach is walked to.
 bool clickLevel(PlayState* state, Coordinates cell, Coordinates chosen, bool wasMarked) {
-    if (!state->boardReady) {
+    if (!state->inPlay.boardReady) {
         return false;
     }
     TileState content = getTileState(state->level, cell.x, cell.y);
@@ -1235,17 +1272,20 @@ bool handleClick(PlayState* state, int x, int y) {
     return (onLevel && clickLevel(state, cell, chosen, wasMarked)) || putDown;
 }
 
-// What the button or crate under the mouse does, for the level row.
+// What the button or crate under the mouse does, for the level row; a
+// place whose button is not drawn says nothing.
 bool handleMotion(PlayState* state, int x, int y) {
     const char* says = nullptr;
+    const Level* shownWith[] = {state->level, state->level->prev, state->level->next};
     for (const PlayButton& button : playButtons) {
-        says = clickTile(button.cell.x, button.cell.y, x, y) ? button.says : says;
+        bool drawn = shownWith[button.shown] != nullptr;
+        says = drawn && clickTile(button.cell.x, button.cell.y, x, y) ? button.says : says;
     }
     const Level* level = state->level;
     Coordinates cell{x / tileSize - ((maxLevelWidth - level->size.x) / 2 + 1),
                      y / tileSize - (maxLevelHeight - level->size.y) / 2};
     TileState content = x >= 0 && y >= 0 ? getTileState(level, cell.x, cell.y) : invalidS;
-    if (says == nullptr && state->boardReady && (content == crateS || content == crateOnTargetS)) {
+    if (says == nullptr && state->inPlay.boardReady && (content == crateS || content == crateOnTargetS)) {
         says = crateSays;
     }
     bool changed = says != state->pointing;
@@ -1254,8 +1294,16 @@ bool handleMotion(PlayState* state, int x, int y) {
 }
 
 bool handleEvent(SDL_Event event, PlayState* state) {
+    if (event.type == SDL_KEYDOWN || event.type == SDL_MOUSEBUTTONDOWN) {
+        state->notice = nullptr;
+    }
     switch (event.type) {
         case SDL_KEYDOWN:
+            // Meant to stop a hint that has just ended by itself.
+            if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE && state->hintEnded != 0 &&
+                !SDL_TICKS_PASSED(event.key.timestamp, state->hintEnded + escapeAfterHint)) {
+                return false;
+            }
             return handleKeydown(state, event.key.keysym.scancode);
         case SDL_KEYUP:
             return handleKeyup(state, event.key.keysym.scancode);
@@ -1310,7 +1358,6 @@ int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
     if (!fillState(&state, loaded.level)) {
         return refuse(renderer, tiles, font, loaded.level, "Memóriafoglalási hiba");
     }
-    readLevelBoard(&state);
     state.showSteps = true;
     state.records = readResults(resultsPath());
     bool installed = false;

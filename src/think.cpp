@@ -1,32 +1,34 @@
 #include "think.h"
 
-#include <chrono>
+#include <algorithm>
+#include <climits>
 
 #include "window.h"
 
 namespace {
 
-// A search gives up after the longest a player waits for an answer.
+// A search gives up after the longest a player waits for an answer; the
+// search for the fewest pushes has the first part of it.
 constexpr auto longest = std::chrono::seconds(10);
-constexpr long slicePositions = 8;  // the window is looked at between slices
+constexpr auto fewestShare = std::chrono::seconds(6);
+// The window is looked at between slices of this length.
+constexpr auto slice = std::chrono::milliseconds(2);
 
-}  // namespace
-
-SearchOutcome think(SDL_Renderer* renderer, Search* search, bool* thinking, const std::function<void()>& redraw,
-                    std::vector<SDL_Event>* later, int* result) {
-    auto began = std::chrono::steady_clock::now();
+// Runs `search` until it ends or `until`, the window alive. The outcome;
+// `searching` when it was stopped or the window was closed.
+SearchOutcome run(SDL_Renderer* renderer, Search* search, SearchClock::time_point until, bool* thinking,
+                  const std::function<void()>& redraw, std::vector<SDL_Event>* later, int* result) {
     WorkEnd end = keepAliveWhile(
         renderer,
         [&] {
-            return continueSearch(search, slicePositions) == searching &&
-                   std::chrono::steady_clock::now() - began < longest;
+            SearchClock::time_point sliceEnd = std::min(SearchClock::now() + slice, until);
+            return continueSearch(search, LONG_MAX, sliceEnd) == searching && SearchClock::now() < until;
         },
         [&] {
             *thinking = true;
             redraw();
         },
         later);
-    *thinking = false;
     if (end == windowClosed) {
         *result = 0;
     }
@@ -34,4 +36,27 @@ SearchOutcome think(SDL_Renderer* renderer, Search* search, bool* thinking, cons
         return searching;
     }
     return search->outcome == searching ? undecided : search->outcome;
+}
+
+}  // namespace
+
+Found findSolution(SDL_Renderer* renderer, const Board& board, const Position& start, bool* thinking,
+                   const std::function<void()>& redraw, std::vector<SDL_Event>* later, int* result) {
+    SearchClock::time_point began = SearchClock::now();
+    Found found;
+    Search search;
+    startSearch(&search, board, start, SearchLimits());
+    found.outcome = run(renderer, &search, began + fewestShare, thinking, redraw, later, result);
+    if (found.outcome == undecided) {
+        SearchLimits any;
+        any.optimal = false;
+        startSearch(&search, board, start, any);
+        found.outcome = run(renderer, &search, began + longest, thinking, redraw, later, result);
+        found.fewest = false;
+    }
+    *thinking = false;
+    if (found.outcome == solved) {
+        found.solution = search.solution;
+    }
+    return found;
 }

@@ -283,7 +283,11 @@ int renderSide(SDL_Renderer* renderer, TTF_Font* font, const char* text, int x, 
         int w = textWidth(font, lines[i]);
         width = w > width ? w : width;
     }
+    // Two lines are set as close as the row's height needs, so that both
+    // fit it whole.
     int lineHeight = TTF_FontLineSkip(font);
+    int room = tileSize - TTF_FontHeight(font);
+    lineHeight = lineHeight < room ? lineHeight : room;
     for (int i = 0; i < count; i++) {
         int y = middleY + (2 * i - (count - 1)) * lineHeight / 2;
         int w = textWidth(font, lines[i]);
@@ -311,14 +315,22 @@ void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont,
     int countersWidth = renderSide(renderer, smallFont, counters, right, middleY, true);
     int room = textWidth(smallFont, countersRoom);
     room = room > countersWidth ? room : countersWidth;
-    // The name stays centred, so it may reach as far on each side as the
-    // nearer neighbour allows.
+    // The name stays centred on its cell while it fits there, reaching as far
+    // on each side as the nearer neighbour allows; a longer one is centred
+    // in all the room between them, and cut only when that is too little.
     int nameLeft = numberWidth > 0 ? left + numberWidth + rowGap : left;
     int nameRight = room > 0 ? right - room - rowGap : right;
     int half = nameX - nameLeft < nameRight - nameX ? nameX - nameLeft : nameRight - nameX;
+    const char* text = name != nullptr ? name : "";
+    int centre = nameX;
+    int width = 2 * half;
+    if (textWidth(font, text) > width) {
+        centre = (nameLeft + nameRight) / 2;
+        width = nameRight - nameLeft;
+    }
     char fitted[fittedBytes];
-    fitText(font, name != nullptr ? name : "", 2 * half, fitted, sizeof fitted);
-    renderFontAt(renderer, font, rowColor, fitted, nameX, middleY, true, true);
+    fitText(font, text, width, fitted, sizeof fitted);
+    renderFontAt(renderer, font, rowColor, fitted, centre, middleY, true, true);
 }
 
 Tile cellPicture(TileState state) {

@@ -98,9 +98,10 @@ void fitText(TTF_Font* font, const char* text, int maxWidth, char* out, size_t o
 // white: `number` in `smallFont` at the left end, then the picture `mark`
 // (when given) small beside it, `counters` in `smallFont` at the right end
 // (with room kept for the wider `countersRoom`), and `name` in `font`
-// centred on cell (10, 11), cut where it would run into either. `number`
-// and `counters` may be two lines, "\n" between them. Null or empty texts
-// take no room.
+// centred on cell (10, 11), or, when it does not fit there, in the room
+// between them, cut where it would run into either. `number` and
+// `counters` may be two lines, "\n" between them, both within the row.
+// Null or empty texts take no room.
 void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont, int left, int right,
                     const char* number, const char* name, const char* counters, const char* countersRoom,
                     SDL_Texture* tiles = nullptr, const Tile* mark = nullptr);

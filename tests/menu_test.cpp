@@ -58,7 +58,7 @@ TEST_F(MenuRoom, DrawsTheRoomPanelAndTexts) {
     EXPECT_TRUE(cellShows(frame, 16, 8, {greenFloor, down}));
     EXPECT_TRUE(cellShows(frame, 15, 7, {greenFloor, left}));
     EXPECT_TRUE(cellShows(frame, 17, 7, {greenFloor, right}));
-    EXPECT_TRUE(cellShows(frame, 16, 7, {greenFloor}));
+    EXPECT_TRUE(cellShows(frame, 16, 7, {greenFloor, retry}));
     EXPECT_TRUE(cellShows(frame, 14, 5, {wall}));
     EXPECT_TRUE(cellShows(frame, 18, 9, {wall}));
     // Labels begin at the centre of their cell: nothing white left of it.
@@ -70,14 +70,18 @@ TEST_F(MenuRoom, DrawsTheRoomPanelAndTexts) {
     }
 }
 
-// Walks, pushes and walls, by keys and by the arrow panel.
+// Walks, pushes and walls, by keys and by the arrow panel; a crate pushed
+// where only the quit targets are left (Down, Down, Right) comes back by
+// Backspace, Ctrl+R or the panel's centre.
 TEST_F(MenuRoom, WalksAndPushes) {
+    const SDL_Scancode ctrlR = SDL_NUM_SCANCODES;
     struct Case {
         const char* label;
         std::vector<SDL_Scancode> keys;
         std::vector<Coordinates> clicks;
         Coordinates player, crate;
     };
+    const SDL_Scancode down = SDL_SCANCODE_DOWN, right = SDL_SCANCODE_RIGHT, back = SDL_SCANCODE_BACKSPACE;
     const std::vector<Case> cases = {
         {"walk right by key", {SDL_SCANCODE_D}, {}, {4, 4}, {4, 6}},
         {"walk left into the wall stops", {SDL_SCANCODE_LEFT, SDL_SCANCODE_A, SDL_SCANCODE_A}, {}, {2, 4}, {4, 6}},
@@ -87,11 +91,16 @@ TEST_F(MenuRoom, WalksAndPushes) {
          {},
          {4, 6},
          {5, 6}},
-        {"arrow panel moves, its centre and walls do not",
+        {"arrow panel moves, its walls do not",
          {},
-         {{17, 7}, {16, 8}, {16, 7}, {14, 7}, {18, 5}, {16, 6}, {15, 7}},
+         {{17, 7}, {16, 8}, {14, 7}, {18, 5}, {16, 6}, {15, 7}},
          {3, 4},
          {4, 6}},
+        {"locked, and a push taken back", {down, down, right, back}, {}, {3, 6}, {4, 6}},
+        {"every move taken back", {down, down, right, back, back, back, back}, {}, {3, 4}, {4, 6}},
+        {"Ctrl+R puts the room back", {down, down, right, ctrlR}, {}, {3, 4}, {4, 6}},
+        {"R alone does not", {down, down, right, SDL_SCANCODE_R}, {}, {4, 6}, {5, 6}},
+        {"and the panel's centre does", {down, down, right}, {{16, 7}}, {3, 4}, {4, 6}},
         {"push the crate left to the wall and no further",
          {SDL_SCANCODE_RIGHT, SDL_SCANCODE_RIGHT, SDL_SCANCODE_DOWN, SDL_SCANCODE_DOWN, SDL_SCANCODE_LEFT,
           SDL_SCANCODE_LEFT, SDL_SCANCODE_LEFT},
@@ -101,7 +110,12 @@ TEST_F(MenuRoom, WalksAndPushes) {
     };
     for (const Case& c : cases) {
         for (SDL_Scancode key : c.keys) {
-            press(key);
+            if (key == ctrlR) {
+                ctrlPress(SDL_SCANCODE_R);
+                keyUp(SDL_SCANCODE_LCTRL);
+            } else {
+                press(key);
+            }
         }
         for (Coordinates cell : c.clicks) {
             click(cell.x, cell.y, SDL_BUTTON_RIGHT);
@@ -116,10 +130,11 @@ TEST_F(MenuRoom, WalksAndPushes) {
 
 TEST_F(MenuRoom, BlockedMovesAskForNoRedraw) {
     countFrames();
+    click(16, 7);              // panel centre: the room is as it was
+    press(SDL_SCANCODE_BACKSPACE);  // nothing to take back
     press(SDL_SCANCODE_LEFT);  // to column 2: one redraw
     press(SDL_SCANCODE_LEFT);  // wall
     press(SDL_SCANCODE_F5);    // no binding
-    click(16, 7);              // panel centre
     click(0, 0);
     quit();
     EXPECT_EQ(run(), 0);
@@ -213,14 +228,15 @@ TEST_F(MenuRoom, EachArrowSaysWhatItDoes) {
     auto footAfter = [&](std::function<void()> input) { return areaAfter(input, [&] { return run(); }, foot); };
     std::vector<uint32_t> plain = footAfter([] {});
     std::vector<std::vector<uint32_t>> shown;
-    for (Coordinates arrow : {Coordinates{16, 6}, Coordinates{16, 8}, Coordinates{15, 7}, Coordinates{17, 7}}) {
+    for (Coordinates arrow :
+         {Coordinates{16, 6}, Coordinates{16, 8}, Coordinates{15, 7}, Coordinates{17, 7}, Coordinates{16, 7}}) {
         shown.push_back(footAfter([&] { moveTo(arrow.x, arrow.y, 0); }));
         EXPECT_NE(shown.back(), plain) << arrow.x << "," << arrow.y;
         for (size_t i = 0; i + 1 < shown.size(); i++) {
             EXPECT_NE(shown[i], shown.back()) << arrow.x << "," << arrow.y;
         }
     }
-    EXPECT_EQ(footAfter([&] { moveTo(16, 6, 0); moveTo(16, 7, 0); }), plain) << "between the arrows";
+    EXPECT_EQ(footAfter([&] { moveTo(16, 6, 0); moveTo(15, 6, 0); }), plain) << "between the arrows";
 }
 
 }  // namespace

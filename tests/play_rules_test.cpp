@@ -18,9 +18,6 @@ struct Played {
         state.firstLevel = list;
         state.result = -1;
         ok = list != nullptr && fillState(&state, list);
-        if (ok) {
-            readLevelBoard(&state);
-        }
     }
     ~Played() {
         freeState(&state);
@@ -325,7 +322,7 @@ TEST_F(PlayWin, AClickPushStopsAtTheWinAndIsOneUndo) {
 
 // The pushes a push-optimal solution needs from the position on the screen.
 int optimumNow(const PlayState* state) {
-    Solution s = solve(state->board, positionNow(state), SearchLimits());
+    Solution s = solve(state->inPlay.board, positionNow(state), SearchLimits());
     return s.outcome == solved ? s.pushes : -1;
 }
 
@@ -357,7 +354,7 @@ TEST_F(PlayWin, EachHintIsOnePushNearerAndTheyEndInTheOptimum) {
             }
         }
         EXPECT_TRUE(played.state.finished);
-        EXPECT_TRUE(played.state.hinted);
+        EXPECT_TRUE(played.state.inPlay.hinted);
         // One undo takes back the last hint's walk and push together.
         int moves = played.state.moves;
         ASSERT_TRUE(undoStep(&played.state));
@@ -398,8 +395,8 @@ TEST(PlayRules, TheLightFollowsThePosition) {
             }
         }
         judgePosition(&played.state);
-        EXPECT_EQ(played.state.hopeless, c.hopeless) << c.label;
-        EXPECT_EQ(played.state.lost.count(), c.lostCrates) << c.label;
+        EXPECT_EQ(played.state.inPlay.hopeless, c.hopeless) << c.label;
+        EXPECT_EQ(played.state.inPlay.lost.count(), c.lostCrates) << c.label;
     }
 }
 
@@ -418,6 +415,10 @@ TEST_F(PlayWin, EveryButtonSaysWhatItDoes) {
     std::map<std::string, std::vector<uint32_t>> said;
     for (const PlayButton& button : playButtons) {
         std::vector<uint32_t> shown = rowAfter([&] { moveTo(button.cell.x, button.cell.y, 0); });
+        if (button.shown == withPrevious) {
+            EXPECT_EQ(shown, plain) << "the first level's hidden " << button.says;
+            continue;
+        }
         EXPECT_NE(shown, plain) << button.says;
         auto known = said.find(button.says);
         EXPECT_TRUE(known == said.end() || known->second == shown) << button.says;
