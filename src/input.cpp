@@ -93,6 +93,32 @@ const InputButton inputButtons[] = {
     {17, 18, 3, "<-", 17, false, cancel, "Mégse (Escape)"},
 };
 
+// The field's text starts at the centre of cell (2, 3) and stays clear of
+// its right wall.
+constexpr int fieldLeft = 2 * tileSize + tileSize / 2;
+constexpr int fieldRight = 15 * tileSize - tileSize / 4;
+
+// The end of `text` that fits the field, after "…" when the start is left
+// out: the place being typed at stays in view.
+void fieldText(TTF_Font* font, const char* text, char* out, size_t outSize) {
+    static const char ellipsis[] = "\xE2\x80\xA6";
+    int width = 0;
+    size_t length = std::strlen(text);
+    if (TTF_SizeUTF8(font, text, &width, nullptr) != 0 || width <= fieldRight - fieldLeft || length + 1 > outSize) {
+        SDL_strlcpy(out, text, outSize);
+        return;
+    }
+    for (size_t from = 1; from < length; from++) {
+        if ((static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) {
+            continue;  // inside a character
+        }
+        SDL_snprintf(out, outSize, "%s%s", ellipsis, text + from);
+        if (TTF_SizeUTF8(font, out, &width, nullptr) == 0 && width <= fieldRight - fieldLeft) {
+            return;
+        }
+    }
+}
+
 void renderInput(InputState* state) {
     SDL_Renderer* renderer = state->renderer;
     renderTiles(renderer, state->tiles, greenFloor, 0, 0, gridColumns - 1, gridRows - 1);
@@ -113,7 +139,9 @@ void renderInput(InputState* state) {
     renderTiles(renderer, state->tiles, wall, 1, 4, 15, 4);
     renderTile(renderer, state->tiles, wall, 1, 3);
     renderTile(renderer, state->tiles, wall, 15, 3);
-    renderFont(renderer, state->font, white, state->enteredText, 2, 3, false, true);
+    char shown[128];
+    fieldText(state->font, state->enteredText, shown, sizeof shown);
+    renderFontAt(renderer, state->font, white, shown, fieldLeft, 3 * tileSize + tileSize / 2, false, true);
     renderFont(renderer, state->font, white, state->pointing, 10, gridRows - 1, true, true);
     showFrame(renderer);
 }

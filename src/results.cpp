@@ -61,14 +61,19 @@ struct Line {
     size_t length;
 };
 
-// The lines of `bytes`, the last one also when no line feed ends it.
+// The lines of `bytes`, the last one also when no line feed ends it; a
+// carriage return before the line feed is not part of the line.
 std::vector<Line> splitLines(const std::string& bytes) {
     std::vector<Line> lines;
     size_t start = 0;
     while (start < bytes.size()) {
         size_t end = bytes.find('\n', start);
         end = end == std::string::npos ? bytes.size() : end;
-        lines.push_back(Line{bytes.data() + start, end - start});
+        size_t length = end - start;
+        while (length > 0 && bytes[start + length - 1] == '\r') {
+            length--;
+        }
+        lines.push_back(Line{bytes.data() + start, length});
         start = end + 1;
     }
     return lines;
@@ -382,20 +387,59 @@ bool mergeWin(const std::string& path, uint64_t identity, const Win& win, bool h
     return writeRecords(path, text);
 }
 
-// Adds the level's first start unless the file knows one. Runs under the
-// lock.
-bool mergeStart(const std::string& path, uint64_t identity, const std::string& rows) {
-    std::string old;
-    if (!readWhole(path, &old) || recordsOf(splitLines(old))[identity].startKnown) {
+// Whether `bytes` hold a first start of the level `identity`: only the lines
+// that begin with its identity and kind are looked at.
+bool knowsStart(const std::string& bytes, uint64_t identity) {
+    char key[32];
+    int keyLength = std::snprintf(key, sizeof key, "%016llx S ", static_cast<unsigned long long>(identity));
+    for (size_t at = bytes.find(key); at != std::string::npos; at = bytes.find(key, at + 1)) {
+        if (at > 0 && bytes[at - 1] != '\n') {
+            continue;
+        }
+        size_t end = bytes.find('\n', at);
+        end = end == std::string::npos ? bytes.size() : end;
+        while (end > at && bytes[end - 1] == '\r') {
+            end--;
+        }
+        uint64_t read = 0;
+        std::string rows;
+        if (end - at > static_cast<size_t>(keyLength) && parseStart(Line{bytes.data() + at, end - at}, &read, &rows)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Appends `text` to the file at `path`; false when it cannot be written
+// whole.
+bool appendText(const std::string& path, const std::string& text) {
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
-    std::string text = old.empty() ? header : old;
-    if (!text.empty() && text.back() != '\n') {
-        text += '\n';
+    bool written = writeText(fd, &text);
+    return close(fd) == 0 && written;
+}
+
+// Adds the level's first start unless the file knows one: appended, so
+// that a large file is not written anew for one line. Runs under the lock.
+bool mergeStart(const std::string& path, uint64_t identity, const std::string& rows) {
+    std::string old;
+    if (!readWhole(path, &old) || knowsStart(old, identity)) {
+        return false;
     }
     char start[32];
     std::snprintf(start, sizeof start, "%016llx S ", static_cast<unsigned long long>(identity));
-    return writeRecords(path, text + start + rows + "\n");
+    std::string line = start + rows + "\n";
+    if (old.empty()) {
+        return writeRecords(path, header + line);
+    }
+    // A line left unended by a game killed while it wrote stays a line of
+    // its own.
+    if (old.back() != '\n') {
+        line = "\n" + line;
+    }
+    return old.size() + line.size() <= maxFileBytes && appendText(path, line);
 }
 
 // Runs `merge` on the file at `path` under a lock on its folder, which is

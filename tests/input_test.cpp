@@ -289,7 +289,9 @@ TEST_F(TextInputScreen, SpaceBarAndBackspaceKeyAndEveryClickRedraws) {
     EXPECT_EQ(presentedFrames(), 9);
 }
 
-TEST_F(TextInputScreen, DrawsPromptFieldAndUnclippedText) {
+// A text longer than the field shows its end, where typing goes on, within
+// the field's walls.
+TEST_F(TextInputScreen, DrawsPromptFieldAndTheEndOfALongText) {
     std::strcpy(buffer, "nagyon hosszú szöveg, ami túlfut a mezőn");
     quit();
     run("Szint neve");
@@ -301,12 +303,23 @@ TEST_F(TextInputScreen, DrawsPromptFieldAndUnclippedText) {
     EXPECT_TRUE(cellShows(frame, 6, 10, {greenFloor, blankR}));
     EXPECT_TRUE(cellShows(frame, 9, 10, {greenFloor, blankLR}));
     EXPECT_TRUE(cellShows(frame, 13, 10, {greenFloor, blankL}));
-    // The prompt starts at pixel 96, the text at 160 and runs over the wall.
+    // The prompt starts at pixel 96, the text at 160 and stops before the wall.
     EXPECT_EQ(countColor(frame, SDL_Rect{0, 64, 96, 64}, 255, 255, 255, 0), 0);
     EXPECT_GT(countColor(frame, SDL_Rect{96, 64, 200, 64}, 255, 255, 255, 0), 100);
     EXPECT_EQ(countColor(frame, SDL_Rect{128, 192, 32, 64}, 255, 255, 255, 0), 0);
     EXPECT_GT(countColor(frame, SDL_Rect{160, 192, 100, 64}, 255, 255, 255, 0), 100);
-    EXPECT_GT(countColor(frame, cellRect(15, 3), 255, 255, 255, 0), 10);
+    EXPECT_GT(countColor(frame, cellRect(14, 3), 255, 255, 255, 0), 10) << "the end, near the wall";
+    EXPECT_EQ(countColor(frame, cellsRect(15, 3, 19, 3), 255, 255, 255, 0), 0) << "nothing over the wall";
+    // What is shown is the text's end: the last word ends it.
+    int whole = 0, tail = 0, h = 0;
+    TTF_SizeUTF8(font, "\xE2\x80\xA6" "túlfut a mezőn", &tail, &h);
+    TTF_SizeUTF8(font, buffer, &whole, &h);
+    EXPECT_GT(whole, 15 * 64 - 160) << "a text longer than the field";
+    int right = 0;
+    for (int x = 160; x < 15 * 64; x++) {
+        right = countColor(frame, SDL_Rect{x, 192, 1, 64}, 255, 255, 255, 0) > 0 ? x : right;
+    }
+    EXPECT_GT(right, 15 * 64 - 64) << "the text reaches to the field's end";
 }
 
 class Boxes : public ScreenTest {};

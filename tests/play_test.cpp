@@ -648,6 +648,78 @@ TEST_F(PlayScreen, HintsSolveTheLevelAndTheLightShowsALostPosition) {
     EXPECT_EQ(results.begin()->second.helped.pushes, 5) << "in the fewest pushes";
 }
 
+// What belongs to the position in play is made anew with every start put
+// in place, so that no part of it answers for another: each row plays
+// files one after another (the records carry over) and looks at the end.
+TEST_F(PlayScreen, HelpAndRecordsFollowTheStartPutInPlace) {
+    const int h = SDL_SCANCODE_H, right = SDL_SCANCODE_RIGHT, up = SDL_SCANCODE_UP, left = SDL_SCANCODE_LEFT,
+              back = SDL_SCANCODE_BACKSPACE, next = SDL_SCANCODE_PAGEUP, escape = SDL_SCANCODE_ESCAPE,
+              enter = SDL_SCANCODE_RETURN, restart = -3;
+    // Two levels of the same walls and targets, the player in either room.
+    const std::string twoRooms =
+        "; A\n#########\n#   #@$.#\n#########\n\n; B\n#########\n#@  # $.#\n#########\n";
+    // A spare crate in the corner; the same level with it taken away.
+    const std::string spare = "; S\n#######\n#@ $ .#\n#    $#\n#######\n";
+    const std::string noSpare = "; S\n#######\n#@ $ .#\n#     #\n#######\n";
+    const std::string single = "; E\n######\n#@$ .#\n######\n";
+    // The same walls, crate and player, the target left in one and right in
+    // the other (9 x 4 from column 6, row 3).
+    const std::string leftRight =
+        "; L\n#########\n#.  $   #\n#   @   #\n#########\n\n; R\n#########\n#   $  .#\n#   @   #\n#########\n";
+    struct Session {
+        std::string file;
+        std::vector<int> input;
+    };
+    struct Case {
+        const char* label;
+        std::vector<Session> sessions;
+        bool solved;
+        Coordinates crate;  // a cell that shows a crate, not crossed out; x -1: none looked at
+        int best;           // the records know a best of the first level: 1, none: 0, not looked at: -1
+    };
+    const Case cases[] = {
+        {"another level's first start, then a hint", {{twoRooms, {next, firstStart, h, enter}}}, true, {-1, 0}, -1},
+        {"a first start with a crate the level lost: not lost", {{spare, {}}, {noSpare, {firstStart}}}, false,
+         {12, 5}, -1},
+        {"and solved by hints", {{spare, {}}, {noSpare, {firstStart, h, h, enter}}}, true, {-1, 0}, -1},
+        {"a hint, a restart taken back: no best", {{single, {h, restart, back, right, enter}}}, true, {-1, 0}, 0},
+        {"a hint, then the first start: a best", {{single, {h, firstStart, right, right, enter}}}, true, {-1, 0}, 1},
+        {"a hint's plan is not followed on another level",
+         {{leftRight, {h, next, escape, right, up, left, h, h}}}, false, {11, 4}, -1},
+        {"Escape during a walk shown step by step only ends it", {{leftRight, {clickAt + 1305, escape}}}, false,
+         {10, 4}, -1},
+    };
+    for (const Case& c : cases) {
+        removeTree(std::getenv("XDG_DATA_HOME"));
+        Frame frame;
+        for (const Session& session : c.sessions) {
+            frame = afterInput(session.file, [&] {
+                for (int key : session.input) {
+                    if (key == restart) {
+                        ctrlPress(SDL_SCANCODE_R);
+                        keyUp(SDL_SCANCODE_LCTRL);
+                    } else {
+                        keys({key});
+                    }
+                }
+            });
+        }
+        EXPECT_TRUE(cellShows(frame, 0, 0, {greyFloor, home}) || cellShows(frame, 0, 0, {greenFloor, home}))
+            << c.label << ": the play screen, no question";
+        EXPECT_EQ(cellShows(frame, 2, 2, {greenFloor}), c.solved) << c.label;
+        if (c.crate.x >= 0) {
+            EXPECT_TRUE(cellShows(frame, c.crate.x, c.crate.y, {brownFloor, crate})) << c.label;
+        }
+        if (c.best >= 0) {
+            Level* level = levelsFromText(c.sessions[0].file);
+            LevelResults kept = readResults(resultsPath())[levelIdentity(level)];
+            unloadLevel(level);
+            EXPECT_TRUE(kept.solved()) << c.label;
+            EXPECT_EQ(kept.byPushesKnown, c.best == 1) << c.label;
+        }
+    }
+}
+
 // A search that takes long shows that the game is thinking, and Escape
 // stops it at once: no alert, the level as it was, the screen going on.
 TEST_F(PlayScreen, EscapeStopsALongSearch) {
@@ -754,6 +826,32 @@ Uint32 quitLater(Uint32, void*) {
     event.type = SDL_QUIT;
     SDL_PushEvent(&event);
     return 0;
+}
+
+Uint32 escapeLater(Uint32, void*) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+    SDL_PushEvent(&event);
+    return 0;
+}
+
+// An Escape that comes a moment after a hint's walk has ended was meant to
+// stop it: it does not ask about leaving. A while later it does.
+TEST_F(PlayScreen, AnEscapeJustAfterAHintOnlyStopsIt) {
+    const char* corridor = "; Folyosó\n##########\n#@    $ .#\n##########\n";
+    for (Uint32 after : {450u, 1400u}) {
+        writeFile("szintek.txt", corridor);
+        press(SDL_SCANCODE_H);  // a walk of four steps and a push, about 170 ms
+        SDL_TimerID escape = SDL_AddTimer(after, escapeLater, nullptr);
+        SDL_TimerID done = SDL_AddTimer(after + 400, quitLater, nullptr);
+        EXPECT_EQ(play(), 0);
+        SDL_RemoveTimer(escape);
+        SDL_RemoveTimer(done);
+        bool asked = !cellShows(capture(), 0, 0, {greyFloor, home}) && !cellShows(capture(), 0, 0, {greenFloor, home});
+        EXPECT_EQ(asked, after > 1000) << after << " ms after H";
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
 }
 
 // A click's walk is drawn a step at a time, about thirty a second; a key

@@ -119,10 +119,44 @@ TEST_F(ResultsFile, TheFirstWinMakesTheFileAndBetterWinsReplaceTheirKind) {
     EXPECT_EQ(folderListing(dir + "/boxtolo"), std::set<std::string>{"eredmenyek.txt"}) << "nothing left beside it";
 }
 
+// A first start is added at the end of the file as it is, not by writing
+// the file anew (a file of tens of megabytes would take seconds); a last
+// line left unended stays a line of its own, and a start the file knows,
+// also with CRLF line ends, is not added again.
+TEST_F(ResultsFile, FirstStartsAreAppended) {
+    Level* level = levelsFromText(corridor);
+    const std::string line = hex(levelIdentity(level)) + " S " + startRows(level) + "\n";
+    struct Case {
+        const char* label;
+        std::string before;
+        std::string after;  // empty: as before
+    };
+    const Case cases[] = {
+        {"after the last line", "# saját\n", "# saját\n" + line},
+        {"after a line left unended", "# saját", "# saját\n" + line},
+        {"known already", "# saját\n" + line, ""},
+        {"known, with CRLF line ends", "# saját\r\n" + line.substr(0, line.size() - 1) + "\r\n", ""},
+    };
+    ASSERT_EQ(mkdir((dir + "/boxtolo").c_str(), 0755), 0);
+    for (const Case& c : cases) {
+        writeFile(path, c.before);
+        struct stat before {};
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        EXPECT_EQ(recordStart(path, levelIdentity(level), startRows(level)), !c.after.empty()) << c.label;
+        EXPECT_EQ(readFile(path), c.after.empty() ? c.before : c.after) << c.label;
+        struct stat after {};
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.label << ": the same file, not one written anew";
+    }
+    unloadLevel(level);
+}
+
 // A best is one played from the level's first start without a hint, and
 // the file's word for it is believed only when it replays from there; any
 // other win counts as solved (H) and never as a best.
 TEST_F(ResultsFile, OnlyWinsFromTheFirstStartAreBests) {
+    // The player starts on a target: a win must cover it too.
+    const std::string onTarget = "; Célon\n#######\n#+$ $.#\n#     #\n#######\n";
     struct Case {
         const char* label;
         bool start;               // the first start is known
@@ -131,6 +165,7 @@ TEST_F(ResultsFile, OnlyWinsFromTheFirstStartAreBests) {
         bool hinted;
         bool best;  // the win counts as the best by pushes
         bool solved;
+        const std::string& level = corridor;
     };
     const Case cases[] = {
         {"from the first start", true, "", {2, 2, "RR"}, false, true, true},
@@ -139,10 +174,13 @@ TEST_F(ResultsFile, OnlyWinsFromTheFirstStartAreBests) {
         {"with no first start known", false, "", {2, 2, "RR"}, false, false, true},
         {"a hand-written best that does not replay gives way", true, " P 1 0 l", {4, 2, "lrRR"}, false, true, true},
         {"and is not believed before", true, " P 1 0 l", {0, 0, ""}, false, false, false},
+        {"a push letter for a walk is no replay", true, " P 4 3 LrRR", {0, 0, ""}, false, false, false},
+        {"the target under the player at the start left open", true, " P 5 1 drruR", {0, 0, ""}, false, false, false,
+         onTarget},
     };
     for (const Case& c : cases) {
         removeTree(dir + "/boxtolo");
-        Level* level = levelsFromText(corridor);
+        Level* level = levelsFromText(c.level);
         uint64_t identity = levelIdentity(level);
         if (c.start) {
             recordStart(path, identity, startRows(level));
@@ -172,14 +210,26 @@ TEST_F(ResultsFile, TheBetterOfTwoRecordsOfAKindCounts) {
     std::string start = readFile(path);
     const std::string worse = hex(level) + " P 4 2 lrRR\n" + hex(level) + " M 4 2 lrRR\n";
     const std::string better = hex(level) + " P 2 2 RR\n" + hex(level) + " M 2 2 RR\n";
-    for (const std::string& text : {worse + better, better + worse}) {
-        writeFile(path, start + text);
+    std::string crlf;
+    for (char c : start + better + worse) {
+        crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    for (const std::string& text : {start + worse + better, start + better + worse, crlf}) {
+        writeFile(path, text);
         Results results = readResults(path);
-        EXPECT_EQ(results[level].byPushes.solution, "RR");
-        EXPECT_EQ(results[level].byMoves.solution, "RR");
+        EXPECT_EQ(results[level].byPushes.solution, "RR") << text;
+        EXPECT_EQ(results[level].byMoves.solution, "RR") << text;
     }
     writeFile(path, hex(level) + " S ########|#  @$. #|########\n" + better);
     EXPECT_FALSE(readResults(path)[level].solved()) << "a start of other targets";
+    // Of two first starts of a level, the first counts: "RR" replays only
+    // from the corridor's own.
+    const std::string own = hex(level) + " S ########|#  @$ .#|########\n";
+    const std::string other = hex(level) + " S ########|# @ $ .#|########\n";
+    writeFile(path, other + own + better);
+    EXPECT_FALSE(readResults(path)[level].byPushesKnown) << "the first start is the other";
+    writeFile(path, own + other + better);
+    EXPECT_TRUE(readResults(path)[level].byPushesKnown) << "the first start is the corridor's own";
 }
 
 // A win that would make the file larger than the game reads is not
@@ -214,7 +264,6 @@ TEST_F(ResultsFile, DamagedAndForeignLinesAreSkippedAndKept) {
         "00000000000000bb P 2 2 lR",         // pushes that do not match
         "00000000000000bb P 2 1 lx",         // not a move
         "00000000000000bb P 02 1 lR",        // a leading zero
-        "00000000000000bb P 2 1 lR\r",       // a carriage return
         "00000000000000bb P 0 0 ",           // no moves
         "0000000000000bb P 2 1 lR",          // fifteen digits
         "00000000000000bb S #@$.#",          // a start of another level
