@@ -673,7 +673,7 @@ void pasteLevels(EditState* state) {
     } else if (read.result == loadBadCharacter) {
         message = "A fájl hibás karaktereket tartalmaz";
     } else if (read.result == loadTooLarge) {
-        int answer = askQuestion(state, "Néhány szint túl nagy. Biztosan megnyitod?");
+        int answer = askQuestion(state, tooLargeQuestion(read).c_str());
         if (answer != dialogOk) {
             unloadLevel(read.level);
             if (answer == dialogClosed) {
@@ -1102,7 +1102,7 @@ int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
         case loadBadCharacter:
             return alertBox(renderer, tiles, font, "A fájl hibás karaktereket tartalmaz");
         case loadTooLarge: {
-            int answer = dialogBox(renderer, tiles, font, "Néhány szint túl nagy. Biztosan megnyitod?");
+            int answer = dialogBox(renderer, tiles, font, tooLargeQuestion(loaded).c_str());
             if (answer != dialogOk) {
                 unloadLevel(loaded.level);
                 return answer == dialogClosed ? 0 : 1;

@@ -11,15 +11,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
-// Bytes of a line kept for the rules: a row of up to 19 cells, or ";", one
+// Bytes of a line kept for the rules: a row of up to 64 cells, or ";", one
 // space and a name whose 64th byte tells whether its 63rd ends a character.
 constexpr int keptLineBytes = 128;
 constexpr int maxNameBytes = nameBufferSize - 1;
 // A level line is at most this long; longer ones are too wide.
-constexpr int tooLongRow = maxLevelWidth + 1;
+constexpr int tooLongRow = largestLevel + 1;
 // Lines this short (after the line end) close the pending level.
 constexpr int separatorLength = 2;
 
@@ -31,10 +32,13 @@ struct LoadState {
     long long lineLength;   // bytes of the line so far, line-end bytes included
     long long trailingCR;  // carriage returns at its end so far
     char name[nameBufferSize];
-    TileState level[maxLevelHeight * maxLevelWidth];  // staging rows, 19 cells apart
+    TileState level[largestLevel * largestLevel];  // staging rows, 64 cells apart
     int rowIndex;
     int maxLength;
-    int code;  // loadOk or loadTooLarge so far
+    bool tooLarge;  // the pending level is left out
+    int levels;     // levels met so far, kept or not
+    int code;       // loadOk or loadTooLarge so far
+    LoadLevelResult skipped;  // what was left out
     Level* first;
     Level* last;
 };
@@ -57,6 +61,11 @@ constexpr CellTable cellTable = makeCellTable();
 
 TileState charToTile(char tile) {
     return cellTable.cell[static_cast<unsigned char>(tile)];
+}
+
+// Inside a row, levels shared by others may mark floor with "-" or "_".
+TileState rowCell(char tile) {
+    return tile == '-' || tile == '_' ? floorTileS : charToTile(tile);
 }
 
 bool checkTile(char tile) {
@@ -91,6 +100,15 @@ void emptyLevel(LoadState* state) {
     state->name[0] = '\0';
     state->rowIndex = 0;
     state->maxLength = 0;
+    state->tooLarge = false;
+}
+
+// Notes a level left out for its size: the first one's name and place.
+void skipLevel(LoadState* state) {
+    if (state->skipped.skippedCount++ == 0) {
+        state->skipped.skippedLevel = state->levels;
+        std::memcpy(state->skipped.skippedName, state->name, sizeof state->name);
+    }
 }
 
 void freeLevel(Level* level) {
@@ -106,7 +124,9 @@ void freeLevel(Level* level) {
 // loadNoMemory when memory ran out, in which case the whole list is
 // already released.
 int addLevel(LoadState* state) {
-    if (state->maxLength <= maxLevelWidth && state->rowIndex <= maxLevelHeight) {
+    if (state->tooLarge) {
+        skipLevel(state);
+    } else {
         size_t width = static_cast<size_t>(state->maxLength);
         Level* level = newLevel(Coordinates{state->maxLength, state->rowIndex}, state->name, std::strlen(state->name));
         if (level == nullptr) {
@@ -115,7 +135,7 @@ int addLevel(LoadState* state) {
             return loadNoMemory;
         }
         for (int r = 0; r < state->rowIndex; r++) {
-            std::memcpy(level->tiles + r * width, state->level + r * maxLevelWidth, width * sizeof(TileState));
+            std::memcpy(level->tiles + r * width, state->level + r * largestLevel, width * sizeof(TileState));
         }
         if (state->first == nullptr) {
             state->first = level;
@@ -125,6 +145,7 @@ int addLevel(LoadState* state) {
         }
         state->last = level;
     }
+    state->levels++;
     emptyLevel(state);
     return loadOk;
 }
@@ -167,12 +188,15 @@ int processLine(LoadState* state) {
         if (length > state->maxLength) {
             state->maxLength = length;
         }
-        if (length >= tooLongRow || state->rowIndex == maxLevelHeight) {
+        if (length >= tooLongRow || state->rowIndex == largestLevel) {
+            // Too wide or too tall: the whole level is left out.
             state->code = loadTooLarge;
+            state->tooLarge = true;
+            state->rowIndex = state->rowIndex > 0 ? state->rowIndex : 1;
         } else {
-            TileState* row = state->level + state->rowIndex * maxLevelWidth;
+            TileState* row = state->level + state->rowIndex * largestLevel;
             for (int i = 0; i < length; i++) {
-                row[i] = charToTile(line[i]);
+                row[i] = rowCell(line[i]);
                 if (row[i] == invalidS) {
                     unloadLevel(state->first);
                     state->first = state->last = nullptr;
@@ -182,15 +206,8 @@ int processLine(LoadState* state) {
             state->rowIndex++;
         }
     }
-    if (length <= separatorLength) {
-        if (state->rowIndex > 0) {
-            return addLevel(state);
-        }
-        // A level whose every row was too wide ends here too, so that its
-        // width and name do not spill into the next level.
-        if (state->maxLength > 0) {
-            emptyLevel(state);
-        }
+    if (length <= separatorLength && state->rowIndex > 0) {
+        return addLevel(state);
     }
     return loadOk;
 }
@@ -199,6 +216,8 @@ void startReading(LoadState* state) {
     state->lineLength = 0;
     state->trailingCR = 0;
     state->code = loadOk;
+    state->levels = 0;
+    state->skipped = LoadLevelResult{};
     state->first = state->last = nullptr;
     std::memset(state->line, 0, sizeof state->line);
     emptyLevel(state);
@@ -245,7 +264,10 @@ LoadLevelResult finishReading(LoadState* state) {
     if (stop != loadOk) {
         return LoadLevelResult{stop, nullptr};
     }
-    return LoadLevelResult{state->code, state->first};
+    LoadLevelResult result = state->skipped;
+    result.result = state->code;
+    result.level = state->first;
+    return result;
 }
 
 // --- writing -------------------------------------------------------------
@@ -603,6 +625,28 @@ LoadLevelResult loadLevelText(const char* text, size_t length) {
         return LoadLevelResult{stop, nullptr};
     }
     return finishReading(&state);
+}
+
+std::string tooLargeQuestion(const LoadLevelResult& loaded) {
+    // Long names are cut to keep the line within the box.
+    constexpr size_t longestName = 24;
+    std::string name = loaded.skippedName;
+    if (name.size() > longestName) {
+        size_t cut = longestName;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+            cut--;
+        }
+        name = name.substr(0, cut) + "\xE2\x80\xA6";
+    }
+    std::string text = "Néhány szint túl nagy. Biztosan megnyitod?\nKimarad: " +
+                       std::to_string(loaded.skippedLevel + 1) + ". szint";
+    if (!name.empty()) {
+        text += " (\xE2\x80\x9E" + name + "\xE2\x80\x9D)";
+    }
+    if (loaded.skippedCount > 1) {
+        text += " és még " + std::to_string(loaded.skippedCount - 1);
+    }
+    return text;
 }
 
 std::string levelText(const Level* level) {

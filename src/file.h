@@ -28,6 +28,9 @@ struct Level {
     Level* next;
 };
 
+// Level names and file names are kept in 64-byte buffers.
+constexpr int nameBufferSize = 64;
+
 // Result codes of loadLevel.
 enum LoadCode {
     loadOk = 0,
@@ -38,8 +41,13 @@ enum LoadCode {
 };
 
 struct LoadLevelResult {
-    int result;    // a LoadCode
-    Level* level;  // first level read; the caller frees it with unloadLevel
+    int result = loadOk;     // a LoadCode
+    Level* level = nullptr;  // first level read; the caller frees it with unloadLevel
+    // With loadTooLarge: how many levels were left out, and the first of
+    // them, by its place among the file's levels (from 0) and its name.
+    int skippedCount = 0;
+    int skippedLevel = 0;
+    char skippedName[nameBufferSize] = {};
 };
 
 // The play area of the screen holds a level of up to 19 x 11 cells at full
@@ -47,8 +55,6 @@ struct LoadLevelResult {
 constexpr int maxLevelWidth = 19;
 constexpr int maxLevelHeight = 11;
 constexpr int largestLevel = 64;
-// Level names and file names are kept in 64-byte buffers.
-constexpr int nameBufferSize = 64;
 
 // A new, unlinked level of `size` whose cells the caller fills, named a copy
 // of the first `nameLength` bytes of `name`. Null when memory ran out, with
@@ -62,6 +68,9 @@ void unloadLevel(Level* level);
 // Reads levels from `length` bytes of text in memory by the same rules, with
 // the same result codes, as loadLevel reads a file.
 LoadLevelResult loadLevelText(const char* text, size_t length);
+// The question asked before a file with levels too large is opened: the
+// first level left out named on a line of its own.
+std::string tooLargeQuestion(const LoadLevelResult& loaded);
 // One level as saveLevel writes it, without the empty line after it: its
 // name line and its rows.
 std::string levelText(const Level* level);

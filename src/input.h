@@ -21,5 +21,6 @@ int textInput(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const 
 // (window closed) or 1.
 int alertBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText);
 
-// A question with "OK" and "Mégse". Returns 0 (window closed), 1 or 2.
+// A question with "OK" and "Mégse", of one or two lines like a message.
+// Returns 0 (window closed), 1 or 2.
 int dialogBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText);

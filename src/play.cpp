@@ -1337,7 +1337,7 @@ int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
         case loadBadCharacter:
             return refuse(renderer, tiles, font, loaded.level, "A fájl hibás karaktereket tartalmaz");
         case loadTooLarge: {
-            int answer = dialogBox(renderer, tiles, font, "Néhány szint túl nagy. Biztosan megnyitod?");
+            int answer = dialogBox(renderer, tiles, font, tooLargeQuestion(loaded).c_str());
             if (answer != dialogOk) {
                 unloadLevel(loaded.level);
                 return answer == dialogClosed ? 0 : 1;

@@ -624,9 +624,10 @@ bool meetPush(Search* s, size_t index, const SearchNode& current, const Push& pu
 
 enum Expanded { expandedAll, outOfRoom, outOfTime };
 
-// Meets every position one push away from node `index`, looking at the
-// clock before each push when `until` is set.
-Expanded expand(Search* s, size_t index, Expansion* e, SearchClock::time_point until) {
+// Meets every position one push away from node `index`, from its push
+// `first` on, looking at the clock after each push when `until` is set;
+// cut short, the next push to make is kept in the search.
+Expanded expand(Search* s, size_t index, size_t first, Expansion* e, SearchClock::time_point until) {
     const Board& board = *s->board;
     const SearchNode current = node(s, index);
     e->parent.assign(cratesOf(s, index), cratesOf(s, index) + board.floorWords());
@@ -638,10 +639,13 @@ Expanded expand(Search* s, size_t index, Expansion* e, SearchClock::time_point u
         return expandedAll;
     }
     bool timed = until != SearchClock::time_point::max();
-    for (const Push& push : e->corral.best) {
-        if (timed && SearchClock::now() >= until) {
+    for (size_t i = first; i < e->corral.best.size(); i++) {
+        if (timed && i > first && SearchClock::now() >= until) {
+            s->expanding = static_cast<int32_t>(index);
+            s->nextPush = i;
             return outOfTime;
         }
+        const Push& push = e->corral.best[i];
         int dest = push.crate + board.step[push.dir];
         e->crates.clear(push.crate);
         e->crates.set(dest);
@@ -683,6 +687,7 @@ void finish(Search* s, SearchOutcome outcome) {
     std::vector<std::vector<int32_t>>().swap(s->open);
     s->nodeCount = s->tableUsed = s->openCount = s->openFirst = 0;
     s->tableBits = 0;
+    s->expanding = -1;
 }
 
 }  // namespace
@@ -973,6 +978,26 @@ std::string solutionMoves(const Board& board, const Position& start, const std::
     return moves;
 }
 
+namespace {
+
+// Expands node `index` from its push `first` on; false when its time ran
+// out first.
+bool finishExpanding(Search* search, size_t index, size_t first, Expansion* expansion, SearchClock::time_point until,
+                     long* positions) {
+    Expanded done = expand(search, index, first, expansion, until);
+    if (done == outOfTime) {
+        return false;
+    }
+    search->expanded++;
+    --*positions;
+    if (done == outOfRoom) {
+        finish(search, undecided);
+    }
+    return true;
+}
+
+}  // namespace
+
 size_t searchBytes(const Search& search) {
     return search.board != nullptr ? heldBytes(&search) : 0;
 }
@@ -1011,7 +1036,20 @@ void startSearch(Search* search, const Board& board, const Position& start, cons
 SearchOutcome continueSearch(Search* search, long positions, SearchClock::time_point until) {
     Expansion expansion;
     bool timed = until != SearchClock::time_point::max();
-    while (search->outcome == searching && positions > 0 && !(timed && SearchClock::now() >= until)) {
+    // A call always does some work, so that slices of any length go on.
+    for (bool some = false; search->outcome == searching && positions > 0; some = true) {
+        if (some && timed && SearchClock::now() >= until) {
+            break;
+        }
+        if (search->expanding >= 0) {
+            // A position cut short goes on where it stopped.
+            size_t index = static_cast<size_t>(search->expanding);
+            search->expanding = -1;
+            if (!finishExpanding(search, index, search->nextPush, &expansion, until, &positions)) {
+                break;
+            }
+            continue;
+        }
         while (search->openFirst < search->open.size() && search->open[search->openFirst].empty()) {
             search->openFirst++;
         }
@@ -1033,16 +1071,8 @@ SearchOutcome continueSearch(Search* search, long positions, SearchClock::time_p
             finish(search, solved);
             break;
         }
-        Expanded done = expand(search, index, &expansion, until);
-        if (done == outOfTime) {
-            // Met again later: what it met so far is known and kept.
-            openNode(search, index);
+        if (!finishExpanding(search, index, 0, &expansion, until, &positions)) {
             break;
-        }
-        search->expanded++;
-        positions--;
-        if (done == outOfRoom) {
-            finish(search, undecided);
         }
     }
     return search->outcome;

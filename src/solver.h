@@ -172,6 +172,9 @@ struct Search {
     std::vector<std::vector<int32_t>> open;
     size_t openFirst = 0;
     size_t openCount = 0;
+    // A position whose expansion its time cut short, and its next push.
+    int32_t expanding = -1;
+    size_t nextPush = 0;
 };
 
 // What the search holds now, in bytes: never more than its budget.
@@ -179,8 +182,9 @@ size_t searchBytes(const Search& search);
 
 void startSearch(Search* search, const Board& board, const Position& start, const SearchLimits& limits);
 // Expands at most `positions` more positions, and stops at `until` even
-// within one (the clock is looked at for every push tried); the outcome so
-// far.
+// within one (the clock is looked at after every push tried, the rest of
+// the position kept for the next call); some work is done however soon
+// `until` is. The outcome so far.
 SearchOutcome continueSearch(Search* search, long positions,
                              SearchClock::time_point until = SearchClock::time_point::max());
 // The solution's moves from its start: the walks between the pushes and

@@ -275,7 +275,7 @@ TEST_F(EditScreen, OpeningFollowsTheLoadResult) {
     };
     const Case cases[] = {
         {"bad character", "###\n#x#\n", "A fájl hibás karaktereket tartalmaz", false},
-        {"too large", std::string(25, '#') + "\n", "Néhány szint túl nagy. Biztosan megnyitod?", true},
+        {"too large", std::string(65, '#') + "\n", "Néhány szint túl nagy. Biztosan megnyitod?\nKimarad: 1. szint", true},
     };
     int index = 0;
     for (const Case& c : cases) {
@@ -694,7 +694,7 @@ TEST_F(EditScreen, LevelsGoToAndComeFromTheClipboard) {
 
 TEST_F(EditScreen, APastedLevelTooLargeIsAskedAbout) {
     const std::string a = "; A\n###\n#@#\n\n";
-    const std::string wide = "; Széles\n" + std::string(20, '#') + "\n\n; Jó\n###\n#+#\n";
+    const std::string wide = "; Széles\n" + std::string(65, '#') + "\n\n; Jó\n###\n#+#\n";
     for (bool ok : {true, false}) {
         writeFile("uj.txt", a);
         SDL_SetClipboardText(wide.c_str());

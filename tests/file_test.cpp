@@ -57,7 +57,13 @@ void expectLevels(const Level* level, const std::vector<ExpectedLevel>& expected
 
 TEST_F(LevelFile, ReaderCases) {
     const std::string row19(19, '#');
-    const std::string row20(20, '#');
+    const std::string row64(64, '#');
+    const std::string row65(65, '#');
+    std::string rows64, rows65;
+    for (int i = 0; i < 64; i++) {
+        rows64 += "###\n";
+    }
+    rows65 = rows64 + "###\n";
     const std::vector<ReadCase> cases = {
         {"two levels, no empty line after the last", "; A\n#####\n#@$.#\n#####\n\n; B\n###\n#@#\n###",
          0,
@@ -77,17 +83,17 @@ TEST_F(LevelFile, ReaderCases) {
         {"a name line after the rows renames and continues", "; A\n###\n; B\n#.#\n", 0,
          {{"B", {"###", "#.#"}}}},
         {"a row of 19 cells is stored", row19 + "\n", 0, {{"", {row19}}}},
-        {"a row of 20 cells drops its level only", "; A\n###\n\n; B\n" + row20 + "\n###\n\n; C\n#.#\n", 4,
+        {"a row of 64 cells is stored", row64 + "\n#\n", 0, {{"", {row64, "#" + std::string(63, ' ')}}}},
+        {"a row of 65 cells drops its level only", "; A\n###\n\n; B\n" + row65 + "\n###\n\n; C\n#.#\n", 4,
          {{"A", {"###"}}, {"C", {"#.#"}}}},
-        {"twelve rows keep eleven, wider by the twelfth",
-         "###\n###\n###\n###\n###\n###\n###\n###\n###\n###\n###\n#####\n", 4,
-         {{"",
-           {"###  ", "###  ", "###  ", "###  ", "###  ", "###  ", "###  ", "###  ", "###  ", "###  ",
-            "###  "}}}},
+        {"sixty-four rows are stored", rows64, 0, {{"", std::vector<std::string>(64, "###")}}},
+        {"sixty-five rows drop the level", "; A\n" + rows65 + "\n; B\n#.#\n", 4, {{"B", {"#.#"}}}},
+        {"floor marked - or _ inside a row", "#-_ #\n#@$.#\n", 0, {{"", {"#   #", "#@$.#"}}}},
+        {"a line starting with - or _ is no row", "-###\n_###\n###\n", 0, {{"", {"###"}}}},
         {"a tab in a stored row refuses the file", "; A\n###\n\n#\t#\n", 3, {}},
         {"a letter in a stored row refuses the file", "###\n#a#\n", 3, {}},
         {"a NUL in a stored row refuses the file", std::string("###\n#\0#\n", 8), 3, {}},
-        {"a bad byte in a too long row is not examined", "#########x##########\n###\n", 4, {}},
+        {"a bad byte in a too long row is not examined", "#########x" + row64 + "\n###\n", 4, {}},
         {"lines starting with other bytes are skipped", "x###\n1###\n\t###\n###\n", 0, {{"", {"###"}}}},
         {"a NUL ends a name and a CR before it goes too", std::string("; ab\r\0zz\n###\n", 13), 0,
          {{"ab", {"###"}}}},
@@ -184,13 +190,40 @@ TEST_F(LevelFile, LongLinesAreOneLine) {
     unloadLevel(loaded.level);
 }
 
-// A level whose every row is too wide used to pass its width and name on.
-TEST_F(LevelFile, ATooWideLevelDoesNotSwallowTheNext) {
-    LoadLevelResult loaded =
-        load("; Széles\n" + std::string(25, '#') + "\n" + std::string(25, '#') + "\n\n; Jó\n###\n#@#\n###\n");
-    EXPECT_EQ(loaded.result, 4);
-    expectLevels(loaded.level, {{"Jó", {"###", "#@#", "###"}}}, "wide then good");
-    unloadLevel(loaded.level);
+// A level whose every row is too wide used to pass its width and name on;
+// the first level left out is named, with its place and how many more.
+TEST_F(LevelFile, ALevelTooLargeIsNamedAndDoesNotSwallowTheNext) {
+    const std::string wide = std::string(65, '#') + "\n";
+    struct Case {
+        const char* label;
+        std::string bytes;
+        int count, place;
+        const char* name;
+        const char* question;  // its second line
+    };
+    const Case cases[] = {
+        {"wide, then good", "; Széles\n" + wide + wide + "\n; Jó\n###\n#@#\n###\n", 1, 0, "Széles",
+         "Kimarad: 1. szint (\xE2\x80\x9ESzéles\xE2\x80\x9D)"},
+        {"the third of four, nameless, and one more", "###\n\n###\n\n" + wide + "\n; Jó\n###\n\n" + wide, 2, 2, "",
+         "Kimarad: 3. szint és még 1"},
+        {"a long name is cut", "; " + std::string(40, 'n') + "\n" + wide, 1, 0, nullptr,
+         "Kimarad: 1. szint (\xE2\x80\x9E" "nnnnnnnnnnnnnnnnnnnnnnnn\xE2\x80\xA6\xE2\x80\x9D)"},
+    };
+    for (const Case& c : cases) {
+        LoadLevelResult loaded = load(c.bytes);
+        EXPECT_EQ(loaded.result, 4) << c.label;
+        EXPECT_EQ(loaded.skippedCount, c.count) << c.label;
+        EXPECT_EQ(loaded.skippedLevel, c.place) << c.label;
+        if (c.name != nullptr) {
+            EXPECT_STREQ(loaded.skippedName, c.name) << c.label;
+        }
+        EXPECT_EQ(tooLargeQuestion(loaded), std::string("Néhány szint túl nagy. Biztosan megnyitod?\n") + c.question)
+            << c.label;
+        for (const Level* level = loaded.level; level != nullptr; level = level->next) {
+            EXPECT_LE(level->size.x, 3) << c.label;
+        }
+        unloadLevel(loaded.level);
+    }
 }
 
 TEST_F(LevelFile, NonRegularFilesAreRefusedAtOnce) {

@@ -108,10 +108,10 @@ TEST_F(PlayScreen, FilesThatCannotBePlayedAreRefusedWithTheirMessage) {
 }
 
 TEST_F(PlayScreen, TooLargeLevelsAreAskedAbout) {
-    std::string wide = std::string(21, '#');
+    std::string wide = std::string(65, '#');
     writeFile("nagy.txt", "; Nagy\n" + wide + "\n#@$.#\n\n; Kicsi\n#@$.#\n");
     writeFile("mind.txt", wide + "\n\n" + wide + "\n");
-    Frame question = boxFrame("Néhány szint túl nagy. Biztosan megnyitod?", true);
+    Frame question = boxFrame("Néhány szint túl nagy. Biztosan megnyitod?\nKimarad: 1. szint (\xE2\x80\x9ENagy\xE2\x80\x9D)", true);
 
     press(SDL_SCANCODE_ESCAPE);
     quit();

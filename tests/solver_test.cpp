@@ -3,6 +3,7 @@
 // and the walks and crate paths of clicks.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -140,6 +141,7 @@ TEST(Solver, AnswersAlongTheWayAndInSlicesAndGivesUpWithoutRoom) {
     int slices = 0;
     while (continueSearch(&search, 3) == searching) {
         slices++;
+        EXPECT_EQ(search.expanded, 3 * slices) << "a slice expands as many positions as asked";
     }
     EXPECT_GT(slices, 1);
     EXPECT_EQ(search.outcome, solved);
@@ -147,6 +149,55 @@ TEST(Solver, AnswersAlongTheWayAndInSlicesAndGivesUpWithoutRoom) {
     SearchLimits tiny;
     tiny.memory = 4096;
     EXPECT_EQ(solve(r.board, r.start, tiny).outcome, undecided);
+    // On a hall it cannot finish, the search never holds more than its
+    // budget, and it stops at the time it is given.
+    Read hall({"###################", "#@                #", "#  $  $  $  $  $  #", "#        $        #",
+               "#  $  $  $  $  $  #", "#        $        #", "#     ##   ##     #", "#        $        #",
+               "#  ...# ... #...  #", "#  .            . #", "###################"});
+    ASSERT_TRUE(hall.ok);
+    for (size_t budget : {size_t{5} << 19, size_t{3} << 20, size_t{20} << 20}) {
+        SearchLimits limits;
+        limits.memory = budget;
+        startSearch(&search, hall.board, hall.start, limits);
+        while (continueSearch(&search, 1) == searching) {
+            ASSERT_LE(searchBytes(search), budget) << budget;
+        }
+        EXPECT_EQ(search.outcome, undecided) << budget;
+    }
+    // A hundred crates on a 62 x 62 board: one position has hundreds of
+    // pushes, each costing a millisecond; the clock is looked at for each.
+    std::vector<std::string> rows(62, "#" + std::string(60, ' ') + "#");
+    rows.front() = rows.back() = std::string(62, '#');
+    rows[1][1] = '@';
+    for (int y = 2; y < 60; y += 6) {
+        for (int x = 2; x < 60; x += 6) {
+            rows[static_cast<size_t>(y)][static_cast<size_t>(x)] = '$';
+            rows[static_cast<size_t>(y + 3)][static_cast<size_t>(x + 3)] = '.';
+        }
+    }
+    Read large(rows);
+    ASSERT_TRUE(large.ok);
+    startSearch(&search, large.board, large.start, SearchLimits());
+    auto began = SearchClock::now();
+    EXPECT_EQ(continueSearch(&search, LONG_MAX, began + std::chrono::milliseconds(1)), searching);
+    EXPECT_LT(SearchClock::now() - began, std::chrono::milliseconds(150)) << "stopped within a position";
+    EXPECT_EQ(search.expanded, 0);
+    // Cut short within positions again and again, the search does the same
+    // work and gives the same answer as one run at once.
+    Read tower({"##########", "####   ###", "#@##.#   #", "#  #$$  .#", "# $$  #. #", "#  #     #", "#. ###  ##",
+                "##########"});
+    ASSERT_TRUE(tower.ok);
+    Solution once = solve(tower.board, tower.start, SearchLimits());
+    startSearch(&search, tower.board, tower.start, SearchLimits());
+    int cut = 0;
+    for (int calls = 0; calls < 100000 && search.outcome == searching; calls++) {
+        continueSearch(&search, LONG_MAX, SearchClock::now());
+        cut += search.expanding >= 0;
+    }
+    EXPECT_GT(cut, 10) << "cut short within positions";
+    EXPECT_EQ(search.outcome, solved);
+    EXPECT_EQ(static_cast<int>(search.solution.size()), once.pushes);
+    EXPECT_EQ(search.expanded, once.expanded);
     // Any solution, sooner: solved, never fewer pushes than the optimum.
     SearchLimits any;
     any.optimal = false;
@@ -177,12 +228,22 @@ TEST(Solver, InstantRulesFindTheLostCrates) {
          true},
         {"frozen on targets", {"######", "#**  #", "#@   #", "######"}, {}, false},
         {"a spare crate may be lost", {"######", "#$ . #", "#  $ #", "#   @#", "######"}, {{1, 1}}, false},
+        {"a frozen pair in an open room",
+         {"###################", "#@                #", "#$                #", "#$$      ...      #", "#                 #",
+          "#                 #", "#                 #", "#                 #", "#                 #", "#                 #",
+          "###################"},
+         {{1, 2}, {1, 3}},
+         true},
     };
     for (const Case& c : cases) {
         Read r(c.rows);
         ASSERT_TRUE(r.ok) << c.label;
         Cells lost;
         EXPECT_EQ(hopelessNow(r.board, r.start.crates, &lost), c.hopeless) << c.label;
+        // What the rules know at the start, the search knows at once.
+        Search search;
+        startSearch(&search, r.board, r.start, SearchLimits());
+        EXPECT_EQ(search.outcome == noSolution, c.hopeless) << c.label;
         Cells expected;
         for (const auto& [x, y] : c.lost) {
             expected.set(r.cell(x, y));
@@ -247,6 +308,8 @@ TEST(ClickSearches, PushesAreTheFewestAndTheWalksBetweenThemTheShortest) {
         {"the player walks over its start", {"#######", "#     #", "# ### #", "#@$   #", "#######"}, {2, 3},
          {3, 3}, 1, 1},
         {"not onto itself", {"#######", "#@ $  #", "#     #", "#######"}, {3, 1}, {3, 1}, -1, 0},
+        {"of two ways of as few pushes, the one of fewer moves",
+         {"######", "#    #", "#@$  #", "#    #", "#    #", "######"}, {2, 2}, {3, 3}, 2, 4},
     };
     for (const Case& c : cases) {
         Read r(c.rows);
