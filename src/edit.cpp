@@ -9,6 +9,7 @@
 #include <new>
 #include <cstring>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,7 @@ struct EditState {
     bool thinking;           // a search runs: the name row says so
     std::vector<SDL_Event> waiting;  // input that came while it ran
     const char* pointing;            // what the button under the mouse does, or null
+    LevelPicture picture;            // the current level's cells, as drawn
 };
 
 constexpr int paletteSize = 7;
@@ -95,15 +97,16 @@ void setTileState(Level* level, int x, int y, TileState state) {
 
 // A content's picture over the floor of its cell, with the target drawn
 // over a player standing on one.
-void drawContent(EditState* state, TileState content, int x, int y, Tile floor) {
-    renderTileOver(state->renderer, state->tiles, floor, tileStateToTile(content), x, y);
+void drawContent(EditState* state, TileState content, SDL_Rect to, Tile floor) {
+    renderTileInto(state->renderer, state->tiles, floor, tileStateToTile(content), to);
     if (content == playerOnTargetS) {
-        renderTile(state->renderer, state->tiles, target, x, y);
+        renderTileAt(state->renderer, state->tiles, target, to);
     }
 }
 
-Coordinates levelOrigin(const Level* level) {
-    return Coordinates{(maxLevelWidth - level->size.x) / 2 + 1, (maxLevelHeight - level->size.y) / 2};
+// The level on screen changed: its picture is drawn anew with the next frame.
+void changed(EditState* state) {
+    state->picture.drawn = false;
 }
 
 // Every dialog swallows the release of a Ctrl or Shift key, or of a mouse
@@ -296,6 +299,7 @@ bool moveSteps(EditState* state, bool forwards) {
         }
     }
     state->unsaved = true;
+    changed(state);
     return true;
 }
 
@@ -348,7 +352,7 @@ bool parseSize(const char* text, Coordinates* size) {
     if (rest == nullptr || *rest != 'x' || readInt(rest + 1, &height) == nullptr) {
         return false;
     }
-    if (width < 1 || width > maxLevelWidth || height < 1 || height > maxLevelHeight) {
+    if (width < 1 || width > largestLevel || height < 1 || height > largestLevel) {
         return false;
     }
     if (width < narrowestTallLevel && height > 1) {
@@ -377,10 +381,12 @@ int createLevel(EditState* state, Level** level) {
         }
     }
     // Null when memory ran out: the caller tells the user.
+    // A new level starts as a room: walls round its edge, floor inside.
     Level* created = newLevel(size, newLevelName, std::strlen(newLevelName));
-    if (created != nullptr) {
-        for (int i = 0; i < size.x * size.y; i++) {
-            created->tiles[i] = floorTileS;
+    for (int y = 0; created != nullptr && y < size.y; y++) {
+        for (int x = 0; x < size.x; x++) {
+            bool edge = x == 0 || y == 0 || x == size.x - 1 || y == size.y - 1;
+            created->tiles[y * size.x + x] = edge ? wallS : floorTileS;
         }
     }
     *level = created;
@@ -414,6 +420,7 @@ void insertLevels(EditState* state, Level* first, Level* last, bool dir) {
     state->level = first;
     state->unsaved = true;
     state->edit = Coordinates{0, 0};
+    changed(state);
     recordEdit(state, step);
 }
 
@@ -426,6 +433,7 @@ void removeCurrent(EditState* state) {
     state->edit = Coordinates{0, 0};
     unlinkChain(state, current, current);
     state->level = current->next != nullptr ? current->next : current->prev;
+    changed(state);
     if (!recordEdit(state, step)) {
         releaseChain(current, current);
     }
@@ -628,6 +636,7 @@ void placeAtCursor(EditState* state, bool chained) {
         return;
     }
     state->unsaved = true;
+    changed(state);
     TileState placed = static_cast<TileState>(state->selection + 1);
     TileState held = level->tiles[state->edit.x + state->edit.y * level->size.x];
     EditStep step{placedCell, level, level, nullptr, state->edit, held, placed, nullptr, chained};
@@ -645,6 +654,7 @@ void switchLevel(EditState* state, Level* level) {
         state->level = level;
         state->edit = Coordinates{0, 0};
         dropUndone(&state->history);
+        changed(state);
     }
 }
 
@@ -813,20 +823,24 @@ void render(EditState* state) {
     const Level* level = state->level;
     if (level != nullptr) {
         for (int i = 0; i < paletteSize; i++) {
-            drawContent(state, static_cast<TileState>(i + 1), 0, paletteTop + i, greyFloor);
+            drawContent(state, static_cast<TileState>(i + 1), SDL_Rect{0, (paletteTop + i) * tileSize, tileSize, tileSize},
+                        greyFloor);
             if (i == state->selection) {
                 renderTile(renderer, tiles, selection, 0, paletteTop + i);
             }
         }
-        Coordinates start = levelOrigin(level);
-        renderTiles(renderer, tiles, brownFloor, start.x, start.y, start.x + level->size.x - 1,
-                    start.y + level->size.y - 1);
-        for (int c = 0; c < level->size.x; c++) {
-            for (int r = 0; r < level->size.y; r++) {
-                drawContent(state, level->tiles[c + r * level->size.x], start.x + c, start.y + r, brownFloor);
-            }
+        // The cells are drawn once for each level and edit, not for each key.
+        if (!state->picture.drawn) {
+            paintPicture(renderer, &state->picture, level->size, [&](const std::function<SDL_Rect(Coordinates)>& at) {
+                for (int r = 0; r < level->size.y; r++) {
+                    for (int c = 0; c < level->size.x; c++) {
+                        drawContent(state, level->tiles[c + r * level->size.x], at(Coordinates{c, r}), brownFloor);
+                    }
+                }
+            });
         }
-        renderTile(renderer, tiles, selection, start.x + state->edit.x, start.y + state->edit.y);
+        showPicture(renderer, state->picture);
+        renderTileAt(renderer, tiles, selection, viewCell(levelView(level->size), state->edit));
         if (level->prev != nullptr) {
             drawButtons(state, withPrevious);
         }
@@ -948,15 +962,7 @@ int between(int from, int to, int i, int steps) {
 // The level cell at frame pixel (x, y), or false when there is none.
 bool levelCellAt(const EditState* state, int x, int y, Coordinates* cell) {
     const Level* level = state->level;
-    if (level == nullptr) {
-        return false;
-    }
-    Coordinates start = levelOrigin(level);
-    if (!clickTiles(start.x, start.y, start.x + level->size.x - 1, start.y + level->size.y - 1, x, y)) {
-        return false;
-    }
-    *cell = Coordinates{x / tileSize - start.x, y / tileSize - start.y};
-    return true;
+    return level != nullptr && viewCellAt(levelView(level->size), level->size, x, y, cell);
 }
 
 bool paintAlong(EditState* state, int x, int y, Uint32 buttons);
@@ -1112,13 +1118,20 @@ int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
         default:
             break;
     }
-    EditState state{loaded.level, loaded.level, {0, 0}, 0,  -1,    false,  false, filename, renderer,
-                    tiles,        font,         smallFont, {}, false, false, {0, 0}, false, {}, nullptr};
+    EditState state{};
+    state.firstLevel = state.level = loaded.level;
+    state.result = -1;
+    state.filename = filename;
+    state.renderer = renderer;
+    state.tiles = tiles;
+    state.font = font;
+    state.smallFont = smallFont;
     render(&state);
     SDL_Event event;
     while (nextEvent(renderer, &state.waiting, &event) != 0) {
         bool redraw = handleEvent(event, &state);
         if (state.result != -1) {
+            releasePicture(&state.picture);
             dropHistory(&state.history);
             unloadLevel(state.firstLevel);
             return state.result;
@@ -1127,6 +1140,7 @@ int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
             render(&state);
         }
     }
+    releasePicture(&state.picture);
     dropHistory(&state.history);
     unloadLevel(state.firstLevel);
     return 0;

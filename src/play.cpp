@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include <chrono>
+#include <functional>
 #include <new>
 #include <string>
 #include <unordered_map>
@@ -104,6 +105,7 @@ struct PlayState {
     Coordinates selected;    // the crate chosen by a click, x -1 when none
     InPlay inPlay;
     CratePaths paths;  // where the chosen crate can go
+    LevelPicture picture;  // the level's walls, floor and targets, as drawn
     bool thinking;     // a search runs: the level row says so
     std::vector<SDL_Event> waiting;  // input that came while it ran
     Uint32 hintEnded;                // when the last hint that took a while ended
@@ -358,6 +360,7 @@ void writeState(PlayState* state) {
 }
 
 void freeState(PlayState* state) {
+    releasePicture(&state->picture);
     clearHistory(&state->history);
     if (state->level != nullptr) {
         std::free(state->level->tiles);
@@ -877,36 +880,41 @@ void render(PlayState* state) {
     SDL_Texture* tiles = state->tiles;
     const Level* level = state->level;
     renderTiles(renderer, tiles, state->finished ? greenFloor : greyFloor, 0, 0, gridColumns - 1, gridRows - 1);
-    int startX = (maxLevelWidth - level->size.x) / 2 + 1;
-    int startY = (maxLevelHeight - level->size.y) / 2;
-    renderTiles(renderer, tiles, brownFloor, startX, startY, startX + level->size.x - 1, startY + level->size.y - 1);
-    for (int i = 0; i < level->size.x; i++) {
-        for (int j = 0; j < level->size.y; j++) {
-            Tile picture = tileStateToTile(getTileState(level, i, j));
-            if (picture != brownFloor) {
-                renderTileOver(renderer, tiles, brownFloor, picture, startX + i, startY + j);
+    // Walls, floor and targets stay while a level is played: drawn once.
+    if (!state->picture.drawn) {
+        paintPicture(renderer, &state->picture, level->size, [&](const std::function<SDL_Rect(Coordinates)>& at) {
+            for (int j = 0; j < level->size.y; j++) {
+                for (int i = 0; i < level->size.x; i++) {
+                    TileState cell = getTileState(level, i, j);
+                    Tile still = cell == wallS ? wall : cell == targetS || cell == crateOnTargetS ? target : brownFloor;
+                    renderTileInto(renderer, tiles, brownFloor, still, at(Coordinates{i, j}));
+                }
+            }
+        });
+    }
+    showPicture(renderer, state->picture);
+    LevelView view = levelView(level->size);
+    for (int j = 0; j < level->size.y; j++) {
+        for (int i = 0; i < level->size.x; i++) {
+            TileState cell = getTileState(level, i, j);
+            if (cell == crateS || cell == crateOnTargetS) {
+                renderTileInto(renderer, tiles, brownFloor, tileStateToTile(cell), viewCell(view, Coordinates{i, j}));
             }
         }
     }
-    renderTile(renderer, tiles, player, startX + state->player.x, startY + state->player.y);
-    if (state->inPlay.hopeless && state->inPlay.boardReady) {
+    renderTileAt(renderer, tiles, player, viewCell(view, state->player));
+    for (int j = 0; j < level->size.y; j++) {
         for (int i = 0; i < level->size.x; i++) {
-            for (int j = 0; j < level->size.y; j++) {
-                if (state->inPlay.lost.has(boardCell(state->inPlay.board, Coordinates{i, j}))) {
-                    renderTile(renderer, tiles, lost, startX + i, startY + j);
-                }
+            Coordinates cell{i, j};
+            bool lostCrate = state->inPlay.hopeless && state->inPlay.boardReady &&
+                             state->inPlay.lost.has(boardCell(state->inPlay.board, cell));
+            if (lostCrate || marked(state, cell)) {
+                renderTileAt(renderer, tiles, lostCrate ? lost : marker, viewCell(view, cell));
             }
         }
     }
     if (state->selected.x >= 0) {
-        for (int i = 0; i < level->size.x; i++) {
-            for (int j = 0; j < level->size.y; j++) {
-                if (marked(state, Coordinates{i, j})) {
-                    renderTile(renderer, tiles, marker, startX + i, startY + j);
-                }
-            }
-        }
-        renderTile(renderer, tiles, selection, startX + state->selected.x, startY + state->selected.y);
+        renderTileAt(renderer, tiles, selection, viewCell(view, state->selected));
     }
     drawButtons(state, always);
     if (level->prev != nullptr) {
@@ -999,6 +1007,7 @@ bool makeCurrent(PlayState* state, Level* level) {
     bool entered = level != state->backupLevel;
     if (fillState(state, level)) {
         if (entered) {
+            state->picture.drawn = false;
             keepFirstStart(state);
         }
         return false;
@@ -1258,9 +1267,8 @@ bool clickLevel(PlayState* state, Coordinates cell, Coordinates chosen, bool was
 
 bool handleClick(PlayState* state, int x, int y) {
     const Level* level = state->level;
-    Coordinates start{(maxLevelWidth - level->size.x) / 2 + 1, (maxLevelHeight - level->size.y) / 2};
-    Coordinates cell{x / tileSize - start.x, y / tileSize - start.y};
-    bool onLevel = x >= 0 && y >= 0 && inside(level, cell.x, cell.y);
+    Coordinates cell{-1, -1};
+    bool onLevel = viewCellAt(levelView(level->size), level->size, x, y, &cell);
     Coordinates chosen = state->selected;
     bool wasMarked = onLevel && marked(state, cell);
     bool putDown = clearSelection(state);
@@ -1282,9 +1290,9 @@ bool handleMotion(PlayState* state, int x, int y) {
         says = drawn && clickTile(button.cell.x, button.cell.y, x, y) ? button.says : says;
     }
     const Level* level = state->level;
-    Coordinates cell{x / tileSize - ((maxLevelWidth - level->size.x) / 2 + 1),
-                     y / tileSize - (maxLevelHeight - level->size.y) / 2};
-    TileState content = x >= 0 && y >= 0 ? getTileState(level, cell.x, cell.y) : invalidS;
+    Coordinates cell{-1, -1};
+    viewCellAt(levelView(level->size), level->size, x, y, &cell);
+    TileState content = getTileState(level, cell.x, cell.y);
     if (says == nullptr && state->inPlay.boardReady && (content == crateS || content == crateOnTargetS)) {
         says = crateSays;
     }

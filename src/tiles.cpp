@@ -359,3 +359,75 @@ bool clickTiles(int tileX1, int tileY1, int tileX2, int tileY2, int clickX, int 
     return tileX1 * tileSize <= clickX && clickX <= tileX2 * tileSize + tileSize - 1 && tileY1 * tileSize <= clickY &&
            clickY <= tileY2 * tileSize + tileSize - 1;
 }
+
+LevelView levelView(Coordinates size) {
+    if (size.x <= maxLevelWidth && size.y <= maxLevelHeight) {
+        return LevelView{tileSize, ((maxLevelWidth - size.x) / 2 + 1) * tileSize, (maxLevelHeight - size.y) / 2 * tileSize};
+    }
+    const int areaWidth = maxLevelWidth * tileSize;
+    const int areaHeight = maxLevelHeight * tileSize;
+    int cell = areaWidth / size.x < areaHeight / size.y ? areaWidth / size.x : areaHeight / size.y;
+    cell = cell < 1 ? 1 : cell;
+    return LevelView{cell, tileSize + (areaWidth - size.x * cell) / 2, (areaHeight - size.y * cell) / 2};
+}
+
+SDL_Rect viewCell(const LevelView& view, Coordinates cell) {
+    return SDL_Rect{view.x + cell.x * view.cell, view.y + cell.y * view.cell, view.cell, view.cell};
+}
+
+bool viewCellAt(const LevelView& view, Coordinates size, int x, int y, Coordinates* cell) {
+    if (x < view.x || y < view.y) {
+        return false;
+    }
+    Coordinates at{(x - view.x) / view.cell, (y - view.y) / view.cell};
+    if (at.x >= size.x || at.y >= size.y) {
+        return false;
+    }
+    *cell = at;
+    return true;
+}
+
+void renderTileAt(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, SDL_Rect to) {
+    SDL_Rect source = toSourceRect(tile);
+    SDL_SetTextureBlendMode(tiles, opaque(tile) ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+    SDL_RenderCopy(renderer, tiles, &source, &to);
+}
+
+void paintPicture(SDL_Renderer* renderer, LevelPicture* picture, Coordinates size,
+                  const std::function<void(const std::function<SDL_Rect(Coordinates)>& at)>& draw) {
+    LevelView view = levelView(size);
+    if (picture->texture == nullptr || picture->size.x != size.x || picture->size.y != size.y) {
+        releasePicture(picture);
+        Uint32 format = SDL_GetWindowPixelFormat(SDL_RenderGetWindow(renderer));
+        picture->texture =
+            SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_TARGET, size.x * view.cell, size.y * view.cell);
+        picture->size = size;
+    }
+    picture->view = view;
+    SDL_Texture* frame = SDL_GetRenderTarget(renderer);
+    if (picture->texture == nullptr || SDL_SetRenderTarget(renderer, picture->texture) != 0) {
+        // Without room for the picture its cells go straight into the frame.
+        picture->drawn = false;
+        draw([&](Coordinates cell) { return viewCell(view, cell); });
+        return;
+    }
+    draw([&](Coordinates cell) { return SDL_Rect{cell.x * view.cell, cell.y * view.cell, view.cell, view.cell}; });
+    SDL_SetRenderTarget(renderer, frame);
+    picture->drawn = true;
+}
+
+void showPicture(SDL_Renderer* renderer, const LevelPicture& picture) {
+    if (picture.texture == nullptr || !picture.drawn) {
+        return;
+    }
+    SDL_Rect to{picture.view.x, picture.view.y, picture.size.x * picture.view.cell, picture.size.y * picture.view.cell};
+    SDL_SetTextureBlendMode(picture.texture, SDL_BLENDMODE_NONE);
+    SDL_RenderCopy(renderer, picture.texture, nullptr, &to);
+}
+
+void releasePicture(LevelPicture* picture) {
+    if (picture->texture != nullptr) {
+        SDL_DestroyTexture(picture->texture);
+    }
+    *picture = LevelPicture{};
+}

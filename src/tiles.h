@@ -4,6 +4,7 @@
 #include <SDL2/SDL_ttf.h>
 
 #include <cstddef>
+#include <functional>
 
 #include "coordinates.h"
 #include "file.h"
@@ -108,6 +109,45 @@ void renderLevelRow(SDL_Renderer* renderer, TTF_Font* font, TTF_Font* smallFont,
 
 // The picture of a level cell's content; floor for anything that is none.
 Tile cellPicture(TileState state);
+
+// Where a level is drawn in the play area (columns 1-19, rows 0-10): cells
+// of `cell` pixels from the pixel (x, y) of its top-left corner. A level of
+// up to 19 x 11 cells has cells of the grid's size, placed by whole cells
+// as far as the halves of the area allow; a larger one the largest cells of
+// whole pixels that fit, centred.
+struct LevelView {
+    int cell;
+    int x, y;
+};
+LevelView levelView(Coordinates size);
+// The frame pixels of a level cell.
+SDL_Rect viewCell(const LevelView& view, Coordinates cell);
+// The level cell under the frame pixel (x, y); false when it lies outside
+// a level of `size`.
+bool viewCellAt(const LevelView& view, Coordinates size, int x, int y, Coordinates* cell);
+
+// Draws `tile` scaled into the pixel rectangle `to`, blended over what is
+// there.
+void renderTileAt(SDL_Renderer* renderer, SDL_Texture* tiles, Tile tile, SDL_Rect to);
+
+// A level's cells that stay while it is shown, drawn once into a texture of
+// the level's size on screen, so that a frame copies them whole instead of
+// drawing thousands of cells for each key.
+struct LevelPicture {
+    SDL_Texture* texture = nullptr;
+    LevelView view{};
+    Coordinates size{};
+    bool drawn = false;  // its cells are painted for the level now shown
+};
+// Has `draw` paint the picture for a level of `size`, cell by cell at the
+// rectangles `at` gives (the texture is made anew when the size changed).
+// Without a texture for it, it paints straight into the frame at the
+// level's place, and must be drawn so for every frame.
+void paintPicture(SDL_Renderer* renderer, LevelPicture* picture, Coordinates size,
+                  const std::function<void(const std::function<SDL_Rect(Coordinates)>& at)>& draw);
+// Copies the picture into the frame at its view's place.
+void showPicture(SDL_Renderer* renderer, const LevelPicture& picture);
+void releasePicture(LevelPicture* picture);
 
 bool clickTile(int tileX, int tileY, int clickX, int clickY);
 bool clickTiles(int tileX1, int tileY1, int tileX2, int tileY2, int clickX, int clickY);

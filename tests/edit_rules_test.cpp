@@ -27,8 +27,11 @@ TEST(SizeEntry, AcceptsWhatTheSizePromptAllows) {
         {"7x5abc", true, 7, 5},
         {"+7x+5", true, 7, 5},
         {"007x05", true, 7, 5},
-        {"20x5", false, 0, 0},
-        {"5x12", false, 0, 0},
+        {"20x5", true, 20, 5},
+        {"5x12", true, 5, 12},
+        {"64x64", true, 64, 64},
+        {"65x5", false, 0, 0},
+        {"5x65", false, 0, 0},
         {"0x3", false, 0, 0},
         {"-3x4", false, 0, 0},
         {"7 x5", false, 0, 0},
@@ -63,9 +66,10 @@ class EditorLists : public ScreenTest {
     void SetUp() override {
         ScreenTest::SetUp();
         state = EditState{nullptr,   nullptr, {0, 0}, 0,     -1,    false,  false, filename, renderer,
-                          tiles,     font,    smallFont, {}, false, false, {0, 0}, false, {}, nullptr};
+                          tiles,     font,    smallFont, {}, false, false, {0, 0}, false, {}, nullptr, {}};
     }
     void TearDown() override {
+        releasePicture(&state.picture);
         dropHistory(&state.history);
         unloadLevel(state.firstLevel);
         ScreenTest::TearDown();
@@ -108,7 +112,7 @@ TEST_F(EditorLists, AddingLinksBeforeAndAfter) {
     EXPECT_EQ(widths(), (std::vector<int>{5}));
     EXPECT_TRUE(state.unsaved);
     EXPECT_STREQ(state.level->name, "Névtelen szint");
-    EXPECT_EQ(levelRows(state.level), (std::vector<std::string>{"     "}));
+    EXPECT_EQ(levelRows(state.level), (std::vector<std::string>{"#####"})) << "a one-row room is all edge";
     add(false, 3);  // before the first
     EXPECT_EQ(widths(), (std::vector<int>{3, 5}));
     EXPECT_EQ(state.level->size.x, 3);
@@ -137,7 +141,7 @@ TEST_F(EditorLists, CancelledOrRefusedAddsChangeNothing) {
     EXPECT_EQ(state.result, -1);
 
     // A wrong size is refused, and the prompt comes back empty.
-    typeText("20x5");
+    typeText("65x5");
     press(SDL_SCANCODE_RETURN);
     press(SDL_SCANCODE_RETURN);  // "Hibás méret!"
     typeText("1x3");
@@ -253,7 +257,7 @@ TEST_F(EditorLists, UndoTakesBackEachChangeWhereItHappened) {
         {"the last delete", {4, 5}, 5, {0, 0}, "Névtelen szint", '$'},
         {"the first delete", {3, 4, 5}, 3, {1, 0}, "Névtelen szint", '$'},
         {"the rename", {3, 4, 5}, 4, {2, 0}, "Névtelen szint", '$'},
-        {"the placed crate", {3, 4, 5}, 4, {2, 0}, "Névtelen szint", ' '},
+        {"the placed crate", {3, 4, 5}, 4, {2, 0}, "Névtelen szint", '#'},
         {"the add after", {3, 5}, 3, {0, 0}, "Névtelen szint", 0},
         {"the add before", {5}, 5, {0, 0}, "Névtelen szint", 0},
         {"the first add", {}, 0, {0, 0}, nullptr, 0},
@@ -282,7 +286,7 @@ TEST_F(EditorLists, UndoTakesBackEachChangeWhereItHappened) {
     const Step redone[] = {
         {"the first add", {5}, 5, {0, 0}, "Névtelen szint", 0},
         {"the add before", {3, 5}, 3, {0, 0}, "Névtelen szint", 0},
-        {"the add after", {3, 4, 5}, 4, {0, 0}, "Névtelen szint", ' '},
+        {"the add after", {3, 4, 5}, 4, {0, 0}, "Névtelen szint", '#'},
         {"the placed crate", {3, 4, 5}, 4, {2, 0}, "Névtelen szint", '$'},
         {"the rename", {3, 4, 5}, 4, {2, 0}, "uj", '$'},
         {"the first delete", {4, 5}, 4, {0, 0}, "uj", '$'},

@@ -120,7 +120,8 @@ TEST_F(EditScreen, BuildsALevelByKeyboardAndSavesItsExactBytes) {
     press(SDL_SCANCODE_ESCAPE);
     quit();
     EXPECT_EQ(edit(), 1);
-    EXPECT_EQ(readFile("uj.txt"), "; kezdo\n#####\n*+.$@\n     \n\n");
+    // A new level starts with walls round its edge.
+    EXPECT_EQ(readFile("uj.txt"), "; kezdo\n#####\n*+.$@\n ####\n\n");
 }
 
 TEST_F(EditScreen, BuildsALevelByClicksAloneAndDrawsIt) {
@@ -148,7 +149,8 @@ TEST_F(EditScreen, BuildsALevelByClicksAloneAndDrawsIt) {
     EXPECT_TRUE(cellShows(frame, 12, 4, {brownFloor, target}));
     EXPECT_TRUE(cellShows(frame, 13, 4, {brownFloor}));
     EXPECT_TRUE(cellShows(frame, 8, 5, {brownFloor, player, selection}));
-    EXPECT_TRUE(cellShows(frame, 7, 3, {brownFloor}));
+    EXPECT_TRUE(cellShows(frame, 7, 3, {brownFloor, wall})) << "a new level's edge";
+    EXPECT_TRUE(cellShows(frame, 10, 6, {brownFloor})) << "and its inside";
     EXPECT_TRUE(cellShows(frame, 6, 4, {greyFloor}));
     // The palette, the chosen entry marked.
     EXPECT_TRUE(cellShows(frame, 0, 2, {greyFloor, wall}));
@@ -185,7 +187,7 @@ TEST_F(EditScreen, NavigatesRenamesDeletesAndSavesByClicks) {
     click(0, 0);         // leave: saved, no question
     quit();
     EXPECT_EQ(edit("ket.txt"), 1);
-    EXPECT_EQ(readFile("ket.txt"), "; w\n####\n#@$.\n\n; Névtelen szint\n   \n\n");
+    EXPECT_EQ(readFile("ket.txt"), "; w\n####\n#@$.\n\n; Névtelen szint\n###\n\n");
 }
 
 TEST_F(EditScreen, CtrlDownSavesAndOtherKeysWaitForCtrlsRelease) {
@@ -509,6 +511,8 @@ TEST_F(EditScreen, ALevelMadeHereIsPlayedAndSolved) {
     press(SDL_SCANCODE_4);
     press(SDL_SCANCODE_SPACE);  // crate at 1
     press(SDL_SCANCODE_D);
+    press(SDL_SCANCODE_7);
+    press(SDL_SCANCODE_SPACE);  // floor at 2, in the wall a new level starts with
     press(SDL_SCANCODE_D);
     press(SDL_SCANCODE_6);
     press(SDL_SCANCODE_SPACE);  // target at 3

@@ -205,6 +205,43 @@ TEST_F(PlayScreen, LevelSizesArePlacedByIntegerHalves) {
     EXPECT_TRUE(cellShows(frame, 11, 5, {greenFloor}));
 }
 
+// A level of any size up to 64 x 64 is drawn in the play area with cells of
+// one size, as large as fit, centred; a click lands on the cell shown under
+// the pointer: the figure walks there from its corner.
+TEST_F(PlayScreen, LevelsOfEverySizeAreDrawnToFitAndClickedWhereShown) {
+    struct Case {
+        int width, height, cell;
+    };
+    const Case cases[] = {{5, 3, 64}, {19, 11, 64}, {20, 11, 60}, {19, 12, 58}, {30, 20, 35}, {64, 64, 11}, {64, 1, 19}};
+    for (const Case& c : cases) {
+        std::string text = "; Méret\n";
+        Coordinates start{1, 1}, goal{c.width - 2, c.height - 2}, empty{2, 1};
+        if (c.height < 3) {
+            start = Coordinates{0, 0};
+            goal = Coordinates{c.width - 1, 0};
+            empty = Coordinates{2, 0};
+            text += "@" + std::string(static_cast<size_t>(c.width - 1), ' ') + "\n";
+        } else {
+            for (int y = 0; y < c.height; y++) {
+                std::string row(static_cast<size_t>(c.width), y == 0 || y == c.height - 1 ? '#' : ' ');
+                row.front() = row.back() = '#';
+                text += (y == 1 ? "#@" + row.substr(2) : row) + "\n";
+            }
+        }
+        bool whole = c.width <= 19 && c.height <= 11;
+        int left = whole ? ((19 - c.width) / 2 + 1) * 64 : 64 + (1216 - c.width * c.cell) / 2;
+        int top = whole ? (11 - c.height) / 2 * 64 : (704 - c.height * c.cell) / 2;
+        auto rect = [&](Coordinates cell) { return SDL_Rect{left + cell.x * c.cell, top + cell.y * c.cell, c.cell, c.cell}; };
+        SDL_Rect to = rect(goal);
+        Frame before = afterInput(text, [] {});
+        Frame after = afterInput(text, [&] { clickPixel(to.x + c.cell / 2, to.y + c.cell / 2); });
+        std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+        EXPECT_NE(areaPixels(before, rect(start)), areaPixels(before, rect(empty))) << size << ": the figure shown";
+        EXPECT_EQ(areaPixels(before, rect(start)), areaPixels(after, to)) << size << ": and shown where clicked";
+        EXPECT_EQ(areaPixels(before, rect(empty)), areaPixels(after, rect(start))) << size << ": the floor it left";
+    }
+}
+
 TEST_F(PlayScreen, WinningShowsTheAlertThenTheGreenLevel) {
     writeFile("szintek.txt", twoLevels);
     Frame alert = boxFrame("Sikeresen tejesítetted a pályát!", false);

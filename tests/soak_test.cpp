@@ -214,7 +214,7 @@ TEST_F(Soak, Editor) {
             loaded.level = nullptr;
         }
         EditState state{loaded.level, loaded.level, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font,
-                        smallFont,    {},         false, false, {0, 0}, false, {}, nullptr};
+                        smallFont,    {},         false, false, {0, 0}, false, {}, nullptr, {}};
         render(&state);
         SDL_Event event;
         while (state.result == -1 && nextEvent(renderer, &state.waiting, &event) != 0) {
@@ -224,6 +224,7 @@ TEST_F(Soak, Editor) {
                 render(&state);
             }
         }
+        releasePicture(&state.picture);
         dropHistory(&state.history);
         unloadLevel(state.firstLevel);
     });
