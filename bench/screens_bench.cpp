@@ -21,6 +21,7 @@
 // the animation's benchmark, as its tests do.
 #include "../src/play.cpp"
 #include "choose.h"
+#include "edit.h"
 #include "input.h"
 #include "results.h"
 #include "tiles.h"
@@ -142,6 +143,66 @@ void BM_Key(benchmark::State& state) {
         playLevel(s.renderer, s.tiles, s.font, s.smallFont, filename);
         state.SetIterationTime(seconds(start) / (keysPerRun + 1));
     }
+}
+
+// A file of one level of the size given, walls round it, crates and targets
+// in rows all over it; made once a size.
+std::string sizedLevelFile(int width, int height) {
+    std::string path = "/tmp/boxtolo-bench-" + std::to_string(getpid()) + "-" + std::to_string(width) + ".txt";
+    std::string text = "; Mérés\n" + std::string(static_cast<size_t>(width), '#') + "\n";
+    for (int y = 1; y < height - 1; y++) {
+        std::string row = "#" + std::string(static_cast<size_t>(width - 2), ' ') + "#";
+        for (int x = 2; x < width - 2 && y % 2 == 1 && y < height - 2; x += 4) {
+            row[static_cast<size_t>(x)] = '$';
+            row[static_cast<size_t>(x + 2)] = '.';
+        }
+        text += row + "\n";
+    }
+    text += std::string(static_cast<size_t>(width), '#') + "\n";
+    text[text.find("# ") + 1] = '@';
+    FILE* file = std::fopen(path.c_str(), "w");
+    std::fputs(text.c_str(), file);
+    std::fclose(file);
+    return path;
+}
+
+// A key on the play screen (walks right and left) or the editor (the cursor
+// right and left) on a level of 19 x 11 and of 64 x 64, from the key to the
+// frame presented, in a window of the frame's size.
+void BM_LevelKey(benchmark::State& state) {
+    Screen& s = screen();
+    sizeWindow(frameWidth, frameHeight);
+    bool editor = state.range(0) == 1;
+    int size = static_cast<int>(state.range(1));
+    std::string path = sizedLevelFile(size, size == 19 ? 11 : size);
+    char filename[64];
+    std::strcpy(filename, path.c_str());
+    // The screen opened and closed with keys and without: the difference is
+    // the keys' own.
+    auto run = [&](int keys) {
+        for (int i = 0; i < keys; i++) {
+            SDL_Event event{};
+            event.type = SDL_KEYDOWN;
+            event.key.keysym.scancode = i % 2 == 0 ? SDL_SCANCODE_RIGHT : SDL_SCANCODE_LEFT;
+            SDL_PushEvent(&event);
+        }
+        pushQuit();
+        auto start = std::chrono::steady_clock::now();
+        if (editor) {
+            editLevel(s.renderer, s.tiles, s.font, s.smallFont, filename);
+        } else {
+            playLevel(s.renderer, s.tiles, s.font, s.smallFont, filename);
+        }
+        return seconds(start);
+    };
+    double opening = 0;
+    for (auto _ : state) {
+        opening = run(0);
+        state.SetIterationTime((run(keysPerRun) - opening) / keysPerRun);
+    }
+    state.counters["open_ms"] = opening * 1000;
+    state.SetLabel(std::string(editor ? "editor " : "play ") + (size == 19 ? "19x11" : "64x64"));
+    std::remove(path.c_str());
 }
 
 // A file of 10,000 levels and a records file of 10,000 lines, in a data
@@ -281,6 +342,7 @@ void sizes(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_Chooser)->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_RecordWin)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Key)->Apply(sizes)->UseManualTime()->Iterations(5)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LevelKey)->Args({0, 19})->Args({0, 64})->Args({1, 19})->Args({1, 64})->UseManualTime()->Iterations(5)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_KeyDuringAnimation)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Dialog)->Apply(sizes)->UseManualTime()->Iterations(20)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
 

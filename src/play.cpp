@@ -634,9 +634,12 @@ bool marked(const PlayState* state, Coordinates cell) {
 // --- help: the hint and the light -----------------------------------------
 
 // The light's search never delays the next key: it looks at the clock at
-// every push it tries and stops within a millisecond.
+// every push it tries and stops within a millisecond. On levels of more
+// crates a single push costs more than that, and the instant rules judge
+// alone.
 constexpr auto lightTime = std::chrono::microseconds(1000);
 constexpr size_t lightMemory = size_t{16} << 20;
+constexpr int lightMostCrates = 100;
 // An Escape this soon after a hint that took a while only meant to stop it.
 constexpr Uint32 escapeAfterHint = 400;
 
@@ -742,6 +745,9 @@ void judgePosition(PlayState* state) {
             return;
         }
         inPlay.lost = Cells();
+        if (now.crates.count() > lightMostCrates) {
+            return;
+        }
         Search search;
         SearchLimits limits;
         limits.memory = lightMemory;

@@ -61,14 +61,72 @@ void findDistances(Board* b) {
     }
 }
 
-// The parts of the floor with a lone crate at each cell.
+// The floor cells a lone crate on which parts the floor: those whose every
+// way round them goes through them (found by a depth-first walk that keeps
+// the earliest cell each subtree reaches back to).
+std::vector<uint8_t> cuttingCells(const Board& b) {
+    size_t floors = at(b.floors());
+    std::vector<uint8_t> cuts(floors, 0);
+    std::vector<int> found(floors, -1), low(floors, 0), parent(floors, -1);
+    struct Visit {
+        int floor;
+        int dir;
+    };
+    std::vector<Visit> stack;
+    int time = 0, rootChildren = 0;
+    if (floors == 0) {
+        return cuts;
+    }
+    found[0] = low[0] = time++;
+    stack.push_back(Visit{0, 0});
+    while (!stack.empty()) {
+        Visit& top = stack.back();
+        int f = top.floor;
+        if (top.dir < directionCount) {
+            int next = b.floorCell[at(f)] + b.step[top.dir++];
+            int n = b.floorOf[at(next)];
+            if (n < 0) {
+                continue;
+            }
+            if (found[at(n)] < 0) {
+                parent[at(n)] = f;
+                rootChildren += f == 0;
+                found[at(n)] = low[at(n)] = time++;
+                stack.push_back(Visit{n, 0});
+            } else if (n != parent[at(f)]) {
+                low[at(f)] = std::min(low[at(f)], found[at(n)]);
+            }
+            continue;
+        }
+        stack.pop_back();
+        int up = parent[at(f)];
+        if (up >= 0) {
+            low[at(up)] = std::min(low[at(up)], low[at(f)]);
+            if (up != 0 && low[at(f)] >= found[at(up)]) {
+                cuts[at(up)] = 1;
+            }
+        }
+    }
+    cuts[0] = rootChildren > 1;
+    return cuts;
+}
+
+// The parts of the floor with a lone crate at each cell that parts it; the
+// floor is one piece round any other.
 void findRegions(Board* b) {
     size_t floors = at(b->floors());
-    b->region.assign(floors * floors, -1);
+    std::vector<uint8_t> cuts = cuttingCells(*b);
+    b->regionRow.assign(floors, -1);
+    b->region.clear();
     std::vector<int> todo;
     for (size_t c = 0; c < floors; c++) {
+        if (!cuts[c]) {
+            continue;
+        }
+        b->regionRow[c] = static_cast<int32_t>(b->region.size() / floors);
+        b->region.resize(b->region.size() + floors, -1);
+        int16_t* label = &b->region[b->region.size() - floors];
         int crate = b->floorCell[c];
-        int16_t* label = &b->region[c * floors];
         int16_t parts = 0;
         for (size_t start = 0; start < floors; start++) {
             if (start == c || label[start] >= 0) {
@@ -92,6 +150,16 @@ void findRegions(Board* b) {
     }
 }
 
+// The part of the floor the cell `cell` lies in with a lone crate at `crate`
+// (both floor numbers): -1 for the crate's own cell.
+int16_t partOf(const Board& b, int crate, int cell) {
+    if (cell == crate) {
+        return -1;
+    }
+    int32_t row = b.regionRow[at(crate)];
+    return row < 0 ? 0 : b.region[at(row) * at(b.floors()) + at(cell)];
+}
+
 // Lone-crate pushes with the player walking, searched backwards from each
 // target over (crate cell, side of the player): the crate came to p from
 // p + step[s], pushed by a player at p + 2 step[s], who then stood on side
@@ -100,7 +168,7 @@ void findRegions(Board* b) {
 void findSideDistances(Board* b) {
     size_t floors = at(b->floors());
     auto floor = [&](int cell) { return b->floorOf[at(cell)]; };
-    auto regionOf = [&](int crate, int cell) { return b->region[at(floor(crate)) * floors + at(floor(cell))]; };
+    auto regionOf = [&](int crate, int cell) { return partOf(*b, floor(crate), floor(cell)); };
     b->sideDistance.assign(b->targets.size() * floors * directionCount, unreachable);
     std::vector<int> queue;
     for (size_t t = 0; t < b->targets.size(); t++) {
@@ -218,12 +286,11 @@ int bound(const Board& board, const Cells& crates, int player, Assignment* a) {
         int box = a->crates[at(i)];
         size_t boxFloor = at(board.floorOf[at(box)]);
         // The sides of the crate the player can walk to, the crate alone.
-        const int16_t* part = &board.region[boxFloor * floors];
-        int16_t playerPart = part[board.floorOf[at(player)]];
+        int16_t playerPart = partOf(board, board.floorOf[at(box)], board.floorOf[at(player)]);
         bool side[directionCount];
         for (int s = 0; s < directionCount; s++) {
             int n = box + board.step[s];
-            side[s] = !board.wall[at(n)] && part[board.floorOf[at(n)]] == playerPart;
+            side[s] = !board.wall[at(n)] && partOf(board, board.floorOf[at(box)], board.floorOf[at(n)]) == playerPart;
         }
         for (int t = 0; t < rows; t++) {
             int best = unreachable;

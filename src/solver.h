@@ -52,8 +52,10 @@ struct Board {
     // distance[t * floors + f]: pushes that bring a lone crate from floor f
     // onto targets[t], the player standing wherever a push needs him.
     std::vector<int> distance;
-    // region[c * floors + p]: the part of the floor p lies in when a lone
-    // crate stands at c (-1 for c itself).
+    // region[regionRow[c] * floors + p]: the part of the floor p lies in
+    // when a lone crate stands at c (-1 for c itself), kept only for the
+    // cells c that part the floor (regionRow -1: one piece).
+    std::vector<int32_t> regionRow;
     std::vector<int16_t> region;
     // sideDistance[(t * floors + f) * 4 + s]: the same pushes with the
     // player starting beside the crate on side s and walking round it.

@@ -252,6 +252,43 @@ TEST(Solver, InstantRulesFindTheLostCrates) {
     }
 }
 
+// With a lone crate on a cell, two cells lie in the same part of the board
+// exactly when the player can walk from one to the other: the parts the
+// board keeps for the cells that split the floor, and one piece elsewhere.
+TEST(Solver, TheFloorsPartsRoundALoneCrateAreTheWalksRoundIt) {
+    const std::vector<std::vector<std::string>> boards = {
+        {"#########", "#@  #   #", "# # # # #", "#   #   #", "## ### ##", "#       #", "#########"},
+        {"#######", "#@    #", "#     #", "#     #", "#######"},
+        {"###########", "#@ #  #   #", "#  #  # # #", "## ## #   #", "#      ## #", "###########"},
+        {"######", "#@  ##", "# ####", "#   ##", "######"},
+    };
+    for (const auto& rows : boards) {
+        Read r(rows);
+        ASSERT_TRUE(r.ok);
+        const Board& b = r.board;
+        auto part = [&](int crate, int cell) {
+            int row = b.regionRow[static_cast<size_t>(crate)];
+            return cell == crate ? -1 : row < 0 ? 0 : b.region[static_cast<size_t>(row * b.floors() + cell)];
+        };
+        for (int c = 0; c < b.floors(); c++) {
+            Cells lone;
+            lone.set(b.floorCell[static_cast<size_t>(c)]);
+            for (int a = 0; a < b.floors(); a++) {
+                if (a == c) {
+                    continue;
+                }
+                Cells walk = reach(b, lone, b.floorCell[static_cast<size_t>(a)]);
+                for (int other = 0; other < b.floors(); other++) {
+                    if (other != c) {
+                        ASSERT_EQ(part(c, a) == part(c, other), walk.has(b.floorCell[static_cast<size_t>(other)]))
+                            << "crate " << c << ", from " << a << " to " << other;
+                    }
+                }
+            }
+        }
+    }
+}
+
 // The player's shortest walks without a push.
 TEST(ClickSearches, WalksGoTheShortestWayAroundCratesOrNowhere) {
     struct Case {
