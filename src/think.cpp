@@ -7,10 +7,6 @@
 
 namespace {
 
-// A search gives up after the longest a player waits for an answer; the
-// search for the fewest pushes has the first part of it.
-constexpr auto longest = std::chrono::seconds(10);
-constexpr auto fewestShare = std::chrono::seconds(6);
 // The window is looked at between slices of this length.
 constexpr auto slice = std::chrono::milliseconds(2);
 
@@ -41,17 +37,18 @@ SearchOutcome run(SDL_Renderer* renderer, Search* search, SearchClock::time_poin
 }  // namespace
 
 Found findSolution(SDL_Renderer* renderer, const Board& board, const Position& start, bool* thinking,
-                   const std::function<void()>& redraw, std::vector<SDL_Event>* later, int* result) {
+                   const std::function<void()>& redraw, std::vector<SDL_Event>* later, int* result,
+                   const Patience& patience) {
     SearchClock::time_point began = SearchClock::now();
     Found found;
     Search search;
     startSearch(&search, board, start, SearchLimits());
-    found.outcome = run(renderer, &search, began + fewestShare, thinking, redraw, later, result);
+    found.outcome = run(renderer, &search, began + patience.fewest, thinking, redraw, later, result);
     if (found.outcome == undecided) {
         SearchLimits any;
         any.optimal = false;
         startSearch(&search, board, start, any);
-        found.outcome = run(renderer, &search, began + longest, thinking, redraw, later, result);
+        found.outcome = run(renderer, &search, began + patience.longest, thinking, redraw, later, result);
         found.fewest = false;
     }
     *thinking = false;

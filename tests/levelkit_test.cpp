@@ -6,6 +6,7 @@
 
 #include "harness.h"
 #include "levelkit.h"
+#include "think.h"
 
 namespace {
 
@@ -93,6 +94,82 @@ TEST(LevelKit, MeasuresAndTwins) {
     for (Level* l : {a, turned, mirrored, other}) {
         unloadLevel(l);
     }
+}
+
+// The scattered levels the help is measured on: of the size and crates
+// asked, made alike from a seed, every one solvable.
+TEST(LevelKit, ScatteredLevelsAreOfTheirSizeAndSolvable) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        std::string text = levelkit::scatteredLevel(30, 20, 12, seed);
+        EXPECT_EQ(text, levelkit::scatteredLevel(30, 20, 12, seed)) << "the same from the same seed";
+        Level* level = levelsFromText(text);
+        ASSERT_NE(level, nullptr);
+        EXPECT_EQ(level->size.x, 30);
+        EXPECT_EQ(level->size.y, 20);
+        levelkit::Board board;
+        ASSERT_TRUE(levelkit::boardFromLevel(level, &board)) << seed;
+        EXPECT_EQ(board.crates.count(), 12) << seed;
+        SearchLimits any;
+        any.optimal = false;
+        EXPECT_EQ(::solve(board, board.start(), any).outcome, solved) << seed;
+        unloadLevel(level);
+    }
+}
+
+Uint32 escapeLater(Uint32, void*) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+    SDL_PushEvent(&event);
+    return 0;
+}
+
+class Thinking : public ScreenTest {
+  protected:
+    Found find(const std::string& text, const Patience& patience = Patience()) {
+        Level* level = levelsFromText(text);
+        readBoard(level, Coordinates{-1, -1}, &board, &start);
+        unloadLevel(level);
+        bool thinking = false;
+        int result = -1;
+        std::vector<SDL_Event> later;
+        return findSolution(renderer, board, start, &thinking, [] {}, &later, &result, patience);
+    }
+    levelkit::Board board;
+    Position start;
+};
+
+// When the fewest pushes cannot be found in time, the help finds a way all
+// the same, and says that it may not be the shortest; the way solves the
+// level.
+TEST_F(Thinking, WhenTheFewestPushesTakeTooLongAnyWayIsFound) {
+    for (unsigned seed : {1017u, 1020u}) {
+        Patience hurried;
+        hurried.fewest = std::chrono::milliseconds(200);
+        hurried.longest = std::chrono::seconds(8);
+        Found found = find(levelkit::scatteredLevel(30, 20, static_cast<int>(seed - 1001), seed), hurried);
+        ASSERT_EQ(found.outcome, solved) << seed;
+        EXPECT_FALSE(found.fewest) << seed;
+        int pushes = 0;
+        bool solvedAtEnd = false;
+        board.crates = start.crates;
+        board.player = start.player;
+        EXPECT_TRUE(levelkit::replay(board, solutionMoves(board, start, found.solution), &pushes, &solvedAtEnd, nullptr,
+                                     nullptr));
+        EXPECT_TRUE(solvedAtEnd) << seed;
+    }
+}
+
+// The search for the fewest pushes is given seconds, not one: stopped after
+// two, it was still at it.
+TEST_F(Thinking, TheFewestPushesAreSearchedForSeconds) {
+    SDL_TimerID timer = SDL_AddTimer(2000, escapeLater, nullptr);
+    Found found = find("###################\n#@                #\n#  $  $  $  $  $  #\n#        $        #\n"
+                       "#  $  $  $  $  $  #\n#        $        #\n#     ##   ##     #\n#        $        #\n"
+                       "#  ...# ... #...  #\n#  .            . #\n###################\n");
+    SDL_RemoveTimer(timer);
+    EXPECT_EQ(found.outcome, searching) << "stopped by Escape";
+    EXPECT_TRUE(found.fewest) << "while the search for the fewest pushes ran";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "levelkit.h"
 
 #include <algorithm>
+#include <random>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -552,6 +553,94 @@ std::vector<KeptSolution> readSolutions(const std::string& path) {
         kept.push_back(k);
     }
     return kept;
+}
+
+std::string scatteredLevel(int width, int height, int crates, unsigned seed) {
+    std::mt19937 rng(seed);
+    auto chance = [&](int percent) { return static_cast<int>(rng() % 100) < percent; };
+    std::vector<std::string> rows;
+    Level* level = nullptr;
+    Board board;
+    // A room with pillars and short walls, until its floor is one piece.
+    for (bool connected = false; !connected;) {
+        rows.assign(static_cast<size_t>(height), std::string(static_cast<size_t>(width), ' '));
+        for (int y = 0; y < height; y++) {
+            for (int x = 0; x < width; x++) {
+                bool edge = x == 0 || y == 0 || x == width - 1 || y == height - 1;
+                if (edge || chance(12)) {
+                    rows[static_cast<size_t>(y)][static_cast<size_t>(x)] = '#';
+                }
+            }
+        }
+        rows[1][1] = '@';
+        std::string text;
+        for (const std::string& row : rows) {
+            text += row + "\n";
+        }
+        unloadLevel(level);
+        level = loadLevelText(text.data(), text.size()).level;
+        Position start;
+        connected = level != nullptr && readBoard(level, Coordinates{-1, -1}, &board, &start);
+        int open = 0;
+        for (int y = 0; y < height && connected; y++) {
+            for (int x = 0; x < width; x++) {
+                bool floor = rows[static_cast<size_t>(y)][static_cast<size_t>(x)] != '#';
+                open += floor;
+                connected = connected && (!floor || !board.wall[static_cast<size_t>(boardCell(board, Coordinates{x, y}))]);
+            }
+        }
+        connected = connected && open > crates * 4;
+    }
+    unloadLevel(level);
+    // Targets on floor a crate can be pulled away from, the crates on them.
+    auto free = [&](int cell) { return !board.wall[static_cast<size_t>(cell)]; };
+    std::vector<int> floor;
+    for (int cell = 0; cell < board.cells(); cell++) {
+        bool across = free(cell - 1) && free(cell + 1), along = free(cell - board.width) && free(cell + board.width);
+        if (free(cell) && (across || along)) {
+            floor.push_back(cell);
+        }
+    }
+    std::shuffle(floor.begin(), floor.end(), rng);
+    Cells boxes;
+    for (int i = 0; i < crates && i < static_cast<int>(floor.size()); i++) {
+        boxes.set(floor[static_cast<size_t>(i)]);
+    }
+    Cells targets = boxes;
+    int player = floor.back();
+    // The player walks at random and pulls the crate behind him now and then.
+    for (int step = 0; step < crates * 2000; step++) {
+        int d = static_cast<int>(rng() % directionCount);
+        int next = player + board.step[d];
+        if (board.wall[static_cast<size_t>(next)] || boxes.has(next)) {
+            continue;
+        }
+        int behind = player - board.step[d];
+        if (boxes.has(behind) && chance(60)) {
+            boxes.clear(behind);
+            boxes.set(player);
+        }
+        player = next;
+    }
+    std::string text = "; Szórt " + std::to_string(width) + "x" + std::to_string(height) + " " +
+                       std::to_string(crates) + " " + std::to_string(seed) + "\n";
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            int cell = boardCell(board, Coordinates{x, y});
+            bool crate = boxes.has(cell), target = targets.has(cell);
+            char c = board.wall[static_cast<size_t>(cell)] ? '#' : ' ';
+            if (cell == player) {
+                c = target ? '+' : '@';
+            } else if (crate) {
+                c = target ? '*' : '$';
+            } else if (target) {
+                c = '.';
+            }
+            text += c;
+        }
+        text += "\n";
+    }
+    return text;
 }
 
 }  // namespace levelkit

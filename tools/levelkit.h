@@ -105,4 +105,10 @@ std::vector<Start> farthestStarts(const Board& solved, long stateBudget, int kee
 // forward solver tells the true pushes. Best first.
 std::vector<Start> distantStarts(const Board& solved, int width, int depth, int keep);
 
+// A large level for measuring the help on, of `width` x `height` cells (up
+// to 64 x 64) and `crates` crates, made from `seed`: a room with scattered
+// pillars and walls, its crates pulled away from their targets by a random
+// walk backwards, so that it can always be solved. As a level file holds it.
+std::string scatteredLevel(int width, int height, int crates, unsigned seed);
+
 }  // namespace levelkit
