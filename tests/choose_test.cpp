@@ -235,6 +235,49 @@ TEST_F(LevelChooser, ShowsSolvedLevelsStarsAndResults) {
 // The row's left end tells the page and the solved count; the wheel turns
 // pages, Home and End go to the ends, the cursor follows the mouse over
 // the levels, and a button under the mouse says what it does.
+// The left end of the row tells the page of pages and the levels solved,
+// a level solved with a hint among them, both lines whole within the row.
+TEST_F(LevelChooser, TheRowCountsPagesAndSolvedLevelsWhole) {
+    struct Case {
+        int count, from, solved, hinted;
+        const char* standing;
+    };
+    const Case cases[] = {
+        {12, 0, 0, 0, "1/1. oldal\nMegoldva: 0/12"},
+        {24, 13, 1, 0, "2/2. oldal\nMegoldva: 1/24"},
+        {36, 0, 0, 2, "1/3. oldal\nMegoldva: 2/36"},
+        {13, 12, 3, 1, "2/2. oldal\nMegoldva: 4/13"},
+    };
+    for (const Case& c : cases) {
+        removeTree(std::getenv("XDG_DATA_HOME"));
+        std::string text;
+        for (int i = 0; i < c.count; i++) {
+            std::string wall(5 + static_cast<size_t>(i % 14), '#');
+            std::string inner = "#@$." + std::string(static_cast<size_t>(i % 14), ' ') + "#";
+            inner[inner.size() - 2] = i >= 14 ? '#' : inner[inner.size() - 2];  // each level its own
+            text += wall + "\n" + inner + "\n" + wall + "\n" + (i >= 28 ? wall + "\n" : "") + "\n";
+        }
+        Level* list = levelsFromText(text);
+        const Level* level = list;
+        for (int i = 0; i < c.solved + c.hinted; i++, level = level->next) {
+            recordStart(resultsPath(), levelIdentity(level), startRows(level));
+            recordWin(resultsPath(), levelIdentity(level), Win{1, 1, "R"}, i >= c.solved);
+        }
+        int index = c.from;
+        quit();
+        EXPECT_EQ(chooseLevel(renderer, tiles, font, smallFont, list, &index), chooseClosed);
+        int width = 0, height = 0;
+        TTF_SizeUTF8(smallFont, "Megoldva: 00/00", &width, &height);
+        SDL_Rect left{72, 704, width, 64};
+        EXPECT_EQ(countColor(capture(), left, 255, 255, 255, 0), inkPixels(smallFont, c.standing)) << c.standing;
+        SDL_Rect edges[] = {{left.x, 704, left.w, 1}, {left.x, 767, left.w, 1}};
+        for (SDL_Rect edge : edges) {
+            EXPECT_EQ(countColor(capture(), edge, 255, 255, 255, 0), 0) << c.standing << ": clear of the row's edges";
+        }
+        unloadLevel(list);
+    }
+}
+
 TEST_F(LevelChooser, TheRowSaysWhereThePlayerStandsAndTheMouseLeads) {
     auto motion = [](int x, int y) {
         SDL_Event event{};

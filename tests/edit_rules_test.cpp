@@ -2,6 +2,7 @@
 // test compiles that file into itself to reach them directly.
 #include "../src/edit.cpp"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -380,6 +381,9 @@ TEST_F(EditorLists, EveryButtonSaysWhatItDoes) {
     for (const auto& [cell, says] : pointed) {
         shown.push_back(rowAfter([&, cell = cell] { moveTo(cell.x, cell.y, 0); }));
         EXPECT_NE(shown.back(), plain) << says;
+        // The text whole, beside the level's number.
+        int ink = inkPixels(smallFont, "1/2") + inkPixels(smallFont, says);
+        EXPECT_EQ(static_cast<int>(std::count(shown.back().begin(), shown.back().end(), 0xFFFFFFFFu)), ink) << says;
         for (size_t i = 0; i + 1 < shown.size(); i++) {
             EXPECT_NE(shown[i], shown.back()) << says << " drawn as " << pointed[i].second;
         }

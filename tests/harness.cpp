@@ -75,6 +75,30 @@ void expectLevelRow(const Frame& frame, TTF_Font* smallFont, int left, int right
     EXPECT_GE(last - first, minNameWidth) << "the name";
 }
 
+int inkPixels(TTF_Font* font, const char* text) {
+    int ink = 0;
+    std::string rest = text;
+    for (size_t start = 0; start <= rest.size();) {
+        size_t end = rest.find('\n', start);
+        end = end == std::string::npos ? rest.size() : end;
+        std::string line = rest.substr(start, end - start);
+        SDL_Surface* drawn = line.empty() ? nullptr : TTF_RenderUTF8_Solid(font, line.c_str(), SDL_Color{255, 255, 255, 255});
+        if (drawn != nullptr) {
+            SDL_LockSurface(drawn);
+            for (int y = 0; y < drawn->h; y++) {
+                const Uint8* row = static_cast<const Uint8*>(drawn->pixels) + y * drawn->pitch;
+                for (int x = 0; x < drawn->w; x++) {
+                    ink += row[x] != 0;
+                }
+            }
+            SDL_UnlockSurface(drawn);
+            SDL_FreeSurface(drawn);
+        }
+        start = end + 1;
+    }
+    return ink;
+}
+
 SDL_Rect cellRect(int x, int y) {
     return SDL_Rect{x * tileSize, y * tileSize, tileSize, tileSize};
 }

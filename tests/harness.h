@@ -93,6 +93,10 @@ class ScreenTest : public ::testing::Test {
 void expectLevelRow(const Frame& frame, TTF_Font* smallFont, int left, int right, const char* number,
                     const char* counters, const char* countersRoom, int gap, int minNameWidth);
 
+// The pixels `text` sets when drawn in `font`, its lines ("\n" between
+// them) counted alike: a text drawn whole sets exactly so many.
+int inkPixels(TTF_Font* font, const char* text);
+
 // A temporary directory that is removed with everything in it.
 std::string makeTempDir();
 void removeTree(const std::string& path);

@@ -232,6 +232,8 @@ TEST_F(MenuRoom, EachArrowSaysWhatItDoes) {
          {Coordinates{16, 6}, Coordinates{16, 8}, Coordinates{15, 7}, Coordinates{17, 7}, Coordinates{16, 7}}) {
         shown.push_back(footAfter([&] { moveTo(arrow.x, arrow.y, 0); }));
         EXPECT_NE(shown.back(), plain) << arrow.x << "," << arrow.y;
+        EXPECT_EQ(countColor(capture(), SDL_Rect{1280 - 24, 704, 24, 64}, 255, 255, 255, 0), 0)
+            << arrow.x << "," << arrow.y << ": the text ends within the window";
         for (size_t i = 0; i + 1 < shown.size(); i++) {
             EXPECT_NE(shown[i], shown.back()) << arrow.x << "," << arrow.y;
         }

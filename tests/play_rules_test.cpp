@@ -2,6 +2,7 @@
 // file into itself to reach them on plain data, without a window.
 #include "../src/play.cpp"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -420,6 +421,9 @@ TEST_F(PlayWin, EveryButtonSaysWhatItDoes) {
             continue;
         }
         EXPECT_NE(shown, plain) << button.says;
+        // The text whole, beside the number and the counters.
+        int ink = inkPixels(smallFont, "1/2") + inkPixels(smallFont, button.says) + inkPixels(smallFont, "Lépés: 0  Tolás: 0");
+        EXPECT_EQ(static_cast<int>(std::count(shown.begin(), shown.end(), 0xFFFFFFFFu)), ink) << button.says;
         auto known = said.find(button.says);
         EXPECT_TRUE(known == said.end() || known->second == shown) << button.says;
         for (const auto& [text, pixels] : said) {
@@ -429,8 +433,14 @@ TEST_F(PlayWin, EveryButtonSaysWhatItDoes) {
     }
     std::vector<uint32_t> onCrate = rowAfter([&] { moveTo(10, 5, 0); });
     EXPECT_NE(onCrate, plain) << crateSays;
+    int ink = inkPixels(smallFont, "1/2") + inkPixels(smallFont, crateSays) + inkPixels(smallFont, "Lépés: 0  Tolás: 0");
+    EXPECT_EQ(static_cast<int>(std::count(onCrate.begin(), onCrate.end(), 0xFFFFFFFFu)), ink) << crateSays;
     EXPECT_EQ(rowAfter([&] { moveTo(0, 1, 0); movePixel(-1, -1); }), plain) << "the mouse gone";
     EXPECT_EQ(rowAfter([&] { moveTo(9, 5, 0); }), plain) << "on plain floor";
+    // A crate on a target (8 x 3 from column 6, row 4) can be clicked too.
+    writeFile("szintek.txt", "; Célon\n########\n#@ *$ .#\n########\n");
+    std::vector<uint32_t> onTarget = rowAfter([] {});
+    EXPECT_NE(rowAfter([&] { moveTo(9, 5, 0); }), onTarget) << "a crate on a target";
 }
 
 }  // namespace

@@ -773,6 +773,12 @@ TEST_F(PlayScreen, EscapeStopsALongSearch) {
     EXPECT_LT(SDL_GetTicks() - start, 3000u) << "stopped well before the search's own end";
     Frame frame = capture();
     EXPECT_TRUE(cellShows(frame, 3, 1, {brownFloor, player})) << "the walk made after the search";
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    press(SDL_SCANCODE_RIGHT);
+    quit();
+    EXPECT_EQ(play(), 0);
+    const SDL_Rect row{0, 704, 1280, 64};
+    EXPECT_EQ(areaPixels(frame, row), areaPixels(capture(), row)) << "no longer thinking";
 }
 
 
@@ -798,7 +804,12 @@ TEST_F(PlayScreen, TheFirstStartIsKeptOnceAndPlayedAgain) {
         EXPECT_TRUE(cellShows(frame, c.playerX, 5, {brownFloor, player})) << c.label;
         EXPECT_TRUE(cellShows(frame, c.crateX, 5, {brownFloor, crate})) << c.label;
     }
-    // Each level's first start is in the records once, as it was first seen.
+    // Each level's first start is in the records once, as it was first seen;
+    // a level opened solved has none.
+    writeFile("megoldott.txt", "; Kész\n#####\n#@ *#\n#####\n");
+    quit();
+    EXPECT_EQ(play("megoldott.txt"), 0);
+    EXPECT_EQ(readFile(resultsPath()).find(" S #####|#@ *#"), std::string::npos) << "no start kept solved";
     std::string records = readFile(resultsPath());
     Level* list = levelsFromText(twoLevels);
     for (const Level* level = list; level != nullptr; level = level->next) {
@@ -899,12 +910,14 @@ TEST_F(PlayScreen, AClicksWayIsShownStepByStepUntilAKeyCutsItShort) {
     const char* corridor = "; Folyosó\n#######\n#@    #\n#######\n";
     struct Case {
         const char* label;
-        bool key;                    // Left pressed during the walk
+        int input;                   // during the walk: none, Left pressed, the window closed
         std::vector<int> playerAt;   // the figure's column in each frame presented
     };
+    const int none = 0, left = 1, closed = 2;
     const Case cases[] = {
-        {"shown step by step", false, {8, 9, 10, 11, 12}},
-        {"cut short by a key, which then moves back", true, {8, 9, 12, 11}},
+        {"shown step by step", none, {8, 9, 10, 11, 12}},
+        {"cut short by a key, which then moves back", left, {8, 9, 12, 11}},
+        {"cut short by the window closed", closed, {8, 9, 12}},
     };
     for (const Case& c : cases) {
         removeTree(tempDir);
@@ -914,8 +927,10 @@ TEST_F(PlayScreen, AClicksWayIsShownStepByStepUntilAKeyCutsItShort) {
         countFrames();
         click(12, 5);
         SDL_TimerID timer = 0;
-        if (c.key) {
+        if (c.input == left) {
             press(SDL_SCANCODE_LEFT);
+        }
+        if (c.input != none) {
             quit();
         } else {
             timer = SDL_AddTimer(1000, quitLater, nullptr);
@@ -930,7 +945,7 @@ TEST_F(PlayScreen, AClicksWayIsShownStepByStepUntilAKeyCutsItShort) {
         for (size_t i = 0; i < frames.size(); i++) {
             EXPECT_TRUE(cellShows(frames[i], c.playerAt[i], 5, {brownFloor, player})) << c.label << ", frame " << i;
         }
-        if (!c.key) {
+        if (c.input == none) {
             EXPECT_GE(took, 3 * 30u) << "three steps shown a step's time each";
         }
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
