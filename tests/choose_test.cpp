@@ -378,7 +378,7 @@ TEST_F(ChooserFromPlay, TabAndEnterContinueTheCampaign) {
     press(SDL_SCANCODE_ESCAPE);  // leaving the game asks: the move is unsaved
     quit();
     EXPECT_EQ(play(), 0);
-    expectShows(boxFrame("Biztosan szeretnél mentés nélkül kilépni?", true), "the leave question");
+    expectBox(capture(), "Biztosan szeretnél mentés nélkül kilépni?", true, "the leave question");
 }
 
 }  // namespace

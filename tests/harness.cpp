@@ -297,6 +297,10 @@ void ScreenTest::expectShows(const Frame& expected, const char* label) const {
     EXPECT_TRUE(capture().pixels == expected.pixels) << label;
 }
 
+void ScreenTest::expectBox(const Frame& shown, const char* message, bool question, const std::string& label) {
+    EXPECT_TRUE(boxFrame(message, question).pixels == shown.pixels) << label << ": " << message;
+}
+
 double ScreenTest::cellDifference(const Frame& frame, int x, int y, std::initializer_list<Tile> layers) const {
     SDL_Surface* expected = SDL_CreateRGBSurfaceWithFormat(0, tileSize, tileSize, 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_FillRect(expected, nullptr, SDL_MapRGBA(expected->format, 0, 0, 0, 255));

@@ -66,6 +66,8 @@ class ScreenTest : public ::testing::Test {
     // text looks like; and whether the window shows exactly that now.
     Frame boxFrame(const char* message, bool question);
     void expectShows(const Frame& expected, const char* label) const;
+    // Whether `shown` (captured before) is exactly such an alert or question.
+    void expectBox(const Frame& shown, const char* message, bool question, const std::string& label);
     // How far the cell is from the given pictures drawn in order over black;
     // the mean difference per channel, 0 for an exact match.
     double cellDifference(const Frame& frame, int x, int y, std::initializer_list<Tile> layers) const;

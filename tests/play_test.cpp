@@ -672,7 +672,7 @@ TEST_F(PlayScreen, HintsSolveTheLevelAndTheLightShowsALostPosition) {
     for (const Case& c : cases) {
         Frame frame = afterInput(two, [&] { keys(c.input); });
         if (c.alert != nullptr) {
-            expectShows(boxFrame(c.alert, false), c.label);
+            expectBox(frame, c.alert, false, c.label);
             continue;
         }
         EXPECT_EQ(cellShows(frame, 2, 2, {greenFloor}), c.solved) << c.label;
