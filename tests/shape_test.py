@@ -2,7 +2,7 @@
 """The shaping tool on a small drawing: it keeps the drawn cells, puts crates,
 targets and the player only where the drawing lets it (and pieces named to
 stay where the start put them), leaves a level the solver solves, and nothing
-behind in /tmp. The placing tool beside it, on the same drawing's walls: each
+behind in the temporary folder, which is the test's own. The placing tool beside it, on the same drawing's walls: each
 proposal keeps them, holds the pieces asked for and solves in the pushes it
 states, within the limit.
 usage: shape_test.py SHAPE SOLVE CHECK"""
@@ -24,7 +24,9 @@ with tempfile.TemporaryDirectory() as folder:
     drawing = os.path.join(folder, "rajz.txt")
     with open(drawing, "w", encoding="utf-8") as f:
         f.write("\n".join(DRAWING) + "\n")
-    env = dict(os.environ, BOXTOLO_SOLVE=solve, BOXTOLO_CHECK=check)
+    scratch = os.path.join(folder, "tmp")
+    os.mkdir(scratch)
+    env = dict(os.environ, BOXTOLO_SOLVE=solve, BOXTOLO_CHECK=check, TMPDIR=scratch)
     best = drawing + ".best"
     # With no step taken the start itself is the level written.
     for steps in ("0", "25"):
@@ -91,7 +93,7 @@ with tempfile.TemporaryDirectory() as folder:
         solved = subprocess.run([solve, board + ".lv"], capture_output=True, text=True).stdout
         if not re.search(r"\b%s pushes" % stated, solved):
             failures.append("placing stated %s pushes: %s" % (stated, solved.strip()))
-    left = glob.glob("/tmp/shape_*_%s.txt*" % SEED)
+    left = glob.glob(os.path.join(scratch, "*"))
     if left:
         failures.append("left behind: %s" % left)
 for failure in failures:

@@ -24,6 +24,7 @@ import random
 import re
 import subprocess
 import sys
+import tempfile
 
 from levelreport import CHECK, SOLVE, problems as problemsOf, rows as tableRows
 
@@ -41,7 +42,7 @@ def main():
     store = [(x, y) for y, r in enumerate(rows) for x, c in enumerate(r) if c == "M"]
     room = [(x, y) for y, r in enumerate(rows) for x, c in enumerate(r) if c == "N"]
     cells = store + room
-    scratch = "/tmp/shape_%d_%s.txt" % (os.getpid(), seed)
+    scratch = os.path.join(tempfile.gettempdir(), "shape_%d_%s.txt" % (os.getpid(), seed))
 
     def floor(s, x, y):
         if (x, y) in s:
