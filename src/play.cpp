@@ -112,6 +112,8 @@ struct PlayState {
     const char* pointing;            // what the thing under the mouse does, or null
     const char* notice;              // what the last hint has to add, until the next input
     bool showSteps;                  // a click's way is drawn a step at a time
+    bool trying;                     // a level tried from the editor: nothing is kept or written
+    bool announced;                  // the win was told on this level: the row shows the way on
     Results records;                 // the player's, as the file held them last
     std::unordered_map<uint64_t, int> optimum;  // the bundled levels' least pushes
 };
@@ -344,6 +346,7 @@ bool fillState(PlayState* state, Level* level) {
     state->finished = checkFinished(state);
     state->moves = 0;
     state->pushes = 0;
+    state->announced = false;
     putInPlace(state, false);
     return true;
 }
@@ -422,17 +425,41 @@ std::string movesSoFar(const PlayState* state) {
     return static_cast<int>(moves.size()) == state->moves ? moves : std::string();
 }
 
-// Keeps the win in the player's records when it beats them; without memory
-// or a data folder the game goes on all the same.
-void keepWin(PlayState* state) {
+// Keeps the win in the player's records when it beats them (a level tried
+// from the editor keeps nothing); without memory or a data folder the game
+// goes on all the same. True when the win counts as a best.
+bool keepWin(PlayState* state) {
+    if (state->trying) {
+        return false;
+    }
     try {
         Win win{state->moves, state->pushes, movesSoFar(state)};
-        if (!win.solution.empty()) {
-            recordWin(resultsPath(), levelIdentity(state->level), win, state->inPlay.hinted);
-            state->records = readResults(resultsPath());
+        if (win.solution.empty()) {
+            return false;
         }
+        uint64_t identity = levelIdentity(state->level);
+        bool best = countsAsBest(state->records[identity], win, state->inPlay.hinted);
+        recordWin(resultsPath(), identity, win, state->inPlay.hinted);
+        state->records = readResults(resultsPath());
+        return best;
     } catch (const std::bad_alloc&) {
+        return false;
     }
+}
+
+// The win's message and, on a line of its own, its result: pushes and
+// moves, the level's least pushes where known, and a star for a best in
+// that many.
+std::string winMessage(const PlayState* state, bool best) {
+    char result[128];
+    int used = std::snprintf(result, sizeof result, "%d tolás, %d lépés", state->pushes, state->moves);
+    auto least = state->optimum.find(levelIdentity(state->level));
+    if (least != state->optimum.end() && used > 0) {
+        bool star = best && state->pushes == least->second;
+        std::snprintf(result + used, sizeof result - static_cast<size_t>(used), ", a legkevesebb %d%s", least->second,
+                      star ? " \xE2\x98\x85" : "");
+    }
+    return std::string("Sikeresen tejesítetted a pályát!\n") + result;
 }
 
 void checkWinState(PlayState* state) {
@@ -441,10 +468,20 @@ void checkWinState(PlayState* state) {
     }
     state->finished = true;
     state->won = true;
+    state->announced = true;
     writeState(state);
-    keepWin(state);
-    if (showAlert(state, "Sikeresen tejesítetted a pályát!") == dialogClosed) {
+    bool best = keepWin(state);
+    std::string message;
+    try {
+        message = winMessage(state, best);
+    } catch (const std::bad_alloc&) {
+        message = "Sikeresen tejesítetted a pályát!";
+    }
+    int answer = showAlert(state, message.c_str());
+    if (answer == dialogClosed) {
         state->result = 0;
+    } else if (state->trying) {
+        state->result = 1;  // back to the editor
     }
 }
 
@@ -822,7 +859,7 @@ enum PlayAction {
 };
 
 // When a button's picture is drawn; its cell acts always.
-enum Shown { always, withPrevious, withNext };
+enum Shown { always, withPrevious, withNext, unlessTrying };
 
 struct PlayButton {
     Coordinates cell;
@@ -840,7 +877,7 @@ const PlayButton playButtons[] = {
     {{0, 8}, right, moveRightAction, always, "Jobbra (jobb nyíl, D)"},
     {{0, 0}, home, leave, always, "Vissza a menübe (Escape)"},
     {{0, 1}, retry, restart, always, "Újrakezdés (Ctrl+R; az első kezdés: Ctrl+Shift+R)"},
-    {{0, 2}, save, store, always, "Mentés (Ctrl+S)"},
+    {{0, 2}, save, store, unlessTrying, "Mentés (Ctrl+S)"},
     {{0, 11}, left, previous, withPrevious, "Előző pálya (Page Down)"},
     {{19, 11}, right, next, withNext, "Következő pálya (Page Up)"},
     {{0, 3}, undo, takeBack, always, "Visszavonás (Backspace)"},
@@ -850,6 +887,29 @@ const PlayButton playButtons[] = {
 };
 // What the level row says while the mouse rests on a crate.
 const char* const crateSays = "Kattints a ládára: megmutatom, hová tolható";
+// What it says after a win, while a next level waits.
+const char* const goOnSays = "Tovább: Page Up, vagy kattints ide";
+
+// Whether a button's picture is drawn now; a place without one does nothing
+// but act.
+bool drawn(const PlayState* state, const PlayButton& button) {
+    switch (button.shown) {
+        case withPrevious:
+            return state->level->prev != nullptr;
+        case withNext:
+            return state->level->next != nullptr;
+        case unlessTrying:
+            return !state->trying;
+        default:
+            return true;
+    }
+}
+
+// After a win's message, the row shows the way on to the next level, and a
+// click on it goes there.
+bool showsWayOn(const PlayState* state) {
+    return state->announced && state->finished && state->level->next != nullptr;
+}
 
 // The level row runs between the two level arrows.
 constexpr int rowLeft = tileSize + 8;
@@ -860,7 +920,7 @@ const char* const countersRoom = "Lépés: 8888  Tolás: 8888";
 
 void drawButtons(PlayState* state, Shown shown) {
     for (const PlayButton& button : playButtons) {
-        if (button.shown == shown) {
+        if (button.shown == shown && drawn(state, button)) {
             renderTileC(state->renderer, state->tiles, button.picture, button.cell);
         }
     }
@@ -923,9 +983,8 @@ void render(PlayState* state) {
         renderTileAt(renderer, tiles, selection, viewCell(view, state->selected));
     }
     drawButtons(state, always);
-    if (level->prev != nullptr) {
-        drawButtons(state, withPrevious);
-    }
+    drawButtons(state, withPrevious);
+    drawButtons(state, unlessTrying);
     char number[32];
     char counters[64];
     std::snprintf(number, sizeof number, "%d/%d", state->levelNumber, state->levelCount);
@@ -935,6 +994,7 @@ void render(PlayState* state) {
     const char* says = state->thinking       ? "Gondolkodom..."
                        : state->pointing != nullptr ? state->pointing
                        : state->notice != nullptr ? state->notice
+                       : showsWayOn(state) ? goOnSays
                        : state->inPlay.hopeless ? "Innen nincs megoldás"
                                               : nullptr;
     Tile mark = tick;
@@ -942,9 +1002,7 @@ void render(PlayState* state) {
     renderLevelRow(renderer, says != nullptr ? state->smallFont : state->font, state->smallFont, rowLeft, rowRight,
                    number, says != nullptr ? says : level->name, counters, countersRoom, tiles,
                    marked ? &mark : nullptr);
-    if (level->next != nullptr) {
-        drawButtons(state, withNext);
-    }
+    drawButtons(state, withNext);
     showFrame(renderer);
 }
 
@@ -953,6 +1011,9 @@ void render(PlayState* state) {
 // The first time a level is opened, its start is kept with the player's
 // records; a level opened solved has none to keep.
 void keepFirstStart(PlayState* state) {
+    if (state->trying) {
+        return;
+    }
     try {
         uint64_t identity = levelIdentity(state->level);
         LevelResults& known = state->records[identity];
@@ -1007,6 +1068,21 @@ bool goToFirstStart(PlayState* state, bool asStep) {
     return true;
 }
 
+// Keeps where the player is in the file, so that it opens there next time.
+void keepPlace(const PlayState* state, const Level* level) {
+    if (state->trying) {
+        return;
+    }
+    int number = 1;
+    for (const Level* before = state->firstLevel; before != nullptr && before != level; before = before->next) {
+        number++;
+    }
+    try {
+        keepStoppedAt(placesPath(), state->filename, number);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 // Restart and level switching keep the current level when memory runs out.
 // Returns whether the alert had to be shown.
 bool makeCurrent(PlayState* state, Level* level) {
@@ -1014,6 +1090,7 @@ bool makeCurrent(PlayState* state, Level* level) {
     if (fillState(state, level)) {
         if (entered) {
             state->picture.drawn = false;
+            keepPlace(state, level);
             keepFirstStart(state);
         }
         return false;
@@ -1106,6 +1183,9 @@ void prevLevel(PlayState* state) {
 }
 
 void saveState(PlayState* state) {
+    if (state->trying) {
+        return;  // a level tried from the editor is the editor's to save
+    }
     writeState(state);
     state->edited = false;
     int answer = askFileName(state);
@@ -1127,7 +1207,7 @@ void saveState(PlayState* state) {
 }
 
 void handleExitToMenu(PlayState* state) {
-    if (!state->unsaved) {
+    if (!state->unsaved || state->trying) {
         state->result = 1;
         return;
     }
@@ -1283,6 +1363,9 @@ bool handleClick(PlayState* state, int x, int y) {
             return act(state, button.action) || putDown;
         }
     }
+    if (showsWayOn(state) && clickTiles(1, gridRows - 1, gridColumns - 2, gridRows - 1, x, y)) {
+        return act(state, next);
+    }
     return (onLevel && clickLevel(state, cell, chosen, wasMarked)) || putDown;
 }
 
@@ -1290,10 +1373,8 @@ bool handleClick(PlayState* state, int x, int y) {
 // place whose button is not drawn says nothing.
 bool handleMotion(PlayState* state, int x, int y) {
     const char* says = nullptr;
-    const Level* shownWith[] = {state->level, state->level->prev, state->level->next};
     for (const PlayButton& button : playButtons) {
-        bool drawn = shownWith[button.shown] != nullptr;
-        says = drawn && clickTile(button.cell.x, button.cell.y, x, y) ? button.says : says;
+        says = drawn(state, button) && clickTile(button.cell.x, button.cell.y, x, y) ? button.says : says;
     }
     const Level* level = state->level;
     Coordinates cell{-1, -1};
@@ -1341,6 +1422,66 @@ int refuse(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, Level* li
 
 }  // namespace
 
+namespace {
+
+// The play screen on the list `levels`, which it owns from now on, at its
+// level number `first` (from 1; the first when there is none such). With
+// no file name it plays a level tried from the editor: it keeps no record,
+// saves nothing, and a win or Escape ends it.
+int runPlay(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font* smallFont, char* filename,
+            Level* levels, int first) {
+    PlayState state{};
+    state.firstLevel = levels;
+    state.trying = filename == nullptr;
+    state.levelNumber = 1;
+    Level* current = levels;
+    for (; current->next != nullptr && state.levelNumber < first; current = current->next) {
+        state.levelNumber++;
+    }
+    if (!fillState(&state, current)) {
+        return refuse(renderer, tiles, font, levels, "Memóriafoglalási hiba");
+    }
+    state.showSteps = true;
+    if (!state.trying) {
+        state.records = readResults(resultsPath());
+    }
+    bool installed = false;
+    state.optimum = readOptimum(findAsset(bundledSolutions, &installed));
+    state.filename = filename;
+    keepFirstStart(&state);
+    keepPlace(&state, current);
+    state.result = -1;
+    state.renderer = renderer;
+    state.tiles = tiles;
+    state.font = font;
+    state.smallFont = smallFont;
+    for (const Level* counted = levels; counted != nullptr; counted = counted->next) {
+        state.levelCount++;
+    }
+    state.selected = Coordinates{-1, -1};
+
+    judgePosition(&state);
+    render(&state);
+    SDL_Event event;
+    while (nextEvent(renderer, &state.waiting, &event) != 0) {
+        bool redraw = handleEvent(event, &state);
+        if (state.result != -1) {
+            unloadLevel(state.firstLevel);
+            freeState(&state);
+            return state.result;
+        }
+        if (redraw) {
+            judgePosition(&state);
+            render(&state);
+        }
+    }
+    unloadLevel(state.firstLevel);
+    freeState(&state);
+    return 0;
+}
+
+}  // namespace
+
 int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font* smallFont, char* filename) {
     LoadLevelResult loaded = loadLevel(filename);
     switch (loaded.result) {
@@ -1367,47 +1508,14 @@ int playLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
     if (!checkLevels(loaded.level)) {
         return refuse(renderer, tiles, font, loaded.level, "Néhány szint hibás");
     }
-    PlayState state{};
-    state.firstLevel = loaded.level;
-    if (!fillState(&state, loaded.level)) {
-        return refuse(renderer, tiles, font, loaded.level, "Memóriafoglalási hiba");
-    }
-    state.showSteps = true;
-    state.records = readResults(resultsPath());
-    bool installed = false;
-    state.optimum = readOptimum(findAsset(bundledSolutions, &installed));
-    keepFirstStart(&state);
-    state.result = -1;
-    state.renderer = renderer;
-    state.tiles = tiles;
-    state.font = font;
-    state.smallFont = smallFont;
-    state.filename = filename;
-    state.levelNumber = 1;
-    state.levelCount = 0;
-    for (const Level* counted = loaded.level; counted != nullptr; counted = counted->next) {
-        state.levelCount++;
-    }
-    state.ctrl = false;
-    state.unsaved = false;
-    state.selected = Coordinates{-1, -1};
+    return runPlay(renderer, tiles, font, smallFont, filename, loaded.level, stoppedAt(placesPath(), filename));
+}
 
-    judgePosition(&state);
-    render(&state);
-    SDL_Event event;
-    while (nextEvent(renderer, &state.waiting, &event) != 0) {
-        bool redraw = handleEvent(event, &state);
-        if (state.result != -1) {
-            unloadLevel(state.firstLevel);
-            freeState(&state);
-            return state.result;
-        }
-        if (redraw) {
-            judgePosition(&state);
-            render(&state);
-        }
+int tryLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font* smallFont, const Level* level) {
+    Level* copy = newLevel(level->size, level->name, std::strlen(level->name));
+    if (copy == nullptr) {
+        return alertBox(renderer, tiles, font, "Memóriafoglalási hiba");
     }
-    unloadLevel(state.firstLevel);
-    freeState(&state);
-    return 0;
+    std::memcpy(copy->tiles, level->tiles, sizeof(TileState) * static_cast<size_t>(level->size.x * level->size.y));
+    return runPlay(renderer, tiles, font, smallFont, nullptr, copy, 1);
 }

@@ -17,6 +17,9 @@
 namespace {
 
 const char* const resultsName = "/eredmenyek.txt";
+const char* const placesName = "/folytatas.txt";
+// Where the player stopped is kept for this many files, the latest.
+constexpr size_t mostPlaces = 1000;
 const char* const header =
     "# azonosító, P (legkevesebb tolás), M (legkevesebb lépés) vagy H (megoldva, nem legjobb), lépések, "
     "tolások, megoldás (l u r d: lépés, L U R D: tolás); vagy azonosító, S, az első kezdőállás sorai |-lal\n";
@@ -350,7 +353,7 @@ bool mergeWin(const std::string& path, uint64_t identity, const Win& win, bool h
     }
     std::vector<Line> lines = splitLines(old);
     LevelResults kept = recordsOf(lines)[identity];
-    const char* kinds = !hinted && kept.startKnown && solvesFrom(kept.start, win.solution) ? "PM" : "H";
+    const char* kinds = countsAsBest(kept, win, hinted) ? "PM" : "H";
     std::string beaten;
     for (const char* kind = kinds; *kind != '\0'; kind++) {
         if (!knownOf(&kept, *kind) || better(win, winOf(&kept, *kind), *kind)) {
@@ -476,6 +479,10 @@ uint64_t levelIdentity(const Level* level) {
     return identityOfRows(startRows(level));
 }
 
+bool countsAsBest(const LevelResults& kept, const Win& win, bool hinted) {
+    return !hinted && kept.startKnown && solvesFrom(kept.start, win.solution);
+}
+
 std::string startRows(const Level* level) {
     std::string rows;
     for (int y = 0; y < level->size.y; y++) {
@@ -493,6 +500,72 @@ std::string startRows(const Level* level) {
 std::string resultsPath() {
     std::string data = dataFolder();
     return data.empty() ? data : data + resultsName;
+}
+
+std::string placesPath() {
+    std::string data = dataFolder();
+    return data.empty() ? data : data + placesName;
+}
+
+namespace {
+
+// The full path of a level file, as its place is kept by; empty when it
+// cannot be told or would not fit a line.
+std::string fullPath(const char* levelFile) {
+    char* resolved = realpath(levelFile, nullptr);
+    std::string path = resolved != nullptr ? resolved : "";
+    std::free(resolved);
+    return path.find_first_of("\t\n\r") == std::string::npos ? path : std::string();
+}
+
+// The lines of the places file: "NUMBER<tab>PATH", the latest last.
+std::vector<std::pair<int, std::string>> readPlaces(const std::string& places) {
+    std::vector<std::pair<int, std::string>> read;
+    std::string bytes;
+    if (places.empty() || !readWhole(places, &bytes)) {
+        return read;
+    }
+    for (const Line& line : splitLines(bytes)) {
+        const char* p = line.text;
+        const char* end = line.text + line.length;
+        int number = 0;
+        if (readNumber(p, end, &number) && p < end && *p == '\t' && p + 1 < end) {
+            read.emplace_back(number, std::string(p + 1, end));
+        }
+    }
+    return read;
+}
+
+}  // namespace
+
+int stoppedAt(const std::string& places, const char* levelFile) try {
+    std::string path = fullPath(levelFile);
+    int number = 0;
+    for (const auto& [at, file] : readPlaces(places)) {
+        number = !path.empty() && file == path ? at : number;
+    }
+    return number;
+} catch (const std::bad_alloc&) {
+    return 0;
+}
+
+bool keepStoppedAt(const std::string& places, const char* levelFile, int number) {
+    return underLock(places, [&] {
+        std::string path = fullPath(levelFile);
+        if (path.empty() || number < 1) {
+            return false;
+        }
+        std::vector<std::pair<int, std::string>> kept = readPlaces(places);
+        std::string text;
+        size_t skip = kept.size() >= mostPlaces ? kept.size() - mostPlaces + 1 : 0;
+        for (size_t i = skip; i < kept.size(); i++) {
+            if (kept[i].second != path) {
+                text += std::to_string(kept[i].first) + "\t" + kept[i].second + "\n";
+            }
+        }
+        text += std::to_string(number) + "\t" + path + "\n";
+        return writeRecords(places, text);
+    });
 }
 
 Results readResults(const std::string& path) try {

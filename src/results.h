@@ -73,6 +73,21 @@ bool recordWin(const std::string& path, uint64_t identity, const Win& win, bool 
 // file knows one. True when it was written.
 bool recordStart(const std::string& path, uint64_t identity, const std::string& rows);
 
+// Whether `win` counts as a best on a level with the records `kept`: played
+// from the level's first start (its solution replays from there) without a
+// hint.
+bool countsAsBest(const LevelResults& kept, const Win& win, bool hinted);
+
+// Where the player stopped in each level file, kept beside the records in
+// folytatas.txt: the level's number (from 1) by the file's full path, one
+// "NUMBER<tab>PATH" line a file, for the latest thousand files.
+std::string placesPath();
+// The level the player was last on in `levelFile`; 0 when not known.
+int stoppedAt(const std::string& places, const char* levelFile);
+// Keeps that the player is on level `number` of `levelFile`; true when
+// written.
+bool keepStoppedAt(const std::string& places, const char* levelFile, int number);
+
 // The proven least pushes of the bundled levels, by identity, from a
 // solutions file (name, pushes, positions searched, moves, identity; tab
 // separated). A missing file knows none.

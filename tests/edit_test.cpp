@@ -523,7 +523,7 @@ TEST_F(EditScreen, ALevelMadeHereIsPlayedAndSolved) {
     ASSERT_EQ(readFile("kesz.txt"), "; Névtelen szint\n@$ .\n\n");
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
 
-    Frame won = boxFrame("Sikeresen tejesítetted a pályát!", false);
+    Frame won = boxFrame("Sikeresen tejesítetted a pályát!\n2 tolás, 2 lépés", false);
     press(SDL_SCANCODE_RIGHT);
     press(SDL_SCANCODE_RIGHT);
     quit();

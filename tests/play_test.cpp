@@ -244,7 +244,7 @@ TEST_F(PlayScreen, LevelsOfEverySizeAreDrawnToFitAndClickedWhereShown) {
 
 TEST_F(PlayScreen, WinningShowsTheAlertThenTheGreenLevel) {
     writeFile("szintek.txt", twoLevels);
-    Frame alert = boxFrame("Sikeresen tejesítetted a pályát!", false);
+    Frame alert = boxFrame("Sikeresen tejesítetted a pályát!\n2 tolás, 3 lépés", false);
     press(SDL_SCANCODE_RIGHT);
     press(SDL_SCANCODE_RIGHT);
     press(SDL_SCANCODE_RIGHT);  // the crate onto the target
@@ -266,6 +266,73 @@ TEST_F(PlayScreen, WinningShowsTheAlertThenTheGreenLevel) {
     EXPECT_TRUE(cellShows(frame, 19, 11, {greenFloor, right}));
     // Nothing was saved.
     EXPECT_EQ(readFile("szintek.txt"), twoLevels);
+}
+
+// The win's message tells the result, against the least pushes where the
+// game knows them, with a star for a best in that many; after it the row
+// shows the way on, and a click on the row takes it.
+TEST_F(PlayScreen, TheWinTellsTheResultAndTheWayOn) {
+    const int right = SDL_SCANCODE_RIGHT, left = SDL_SCANCODE_LEFT, h = SDL_SCANCODE_H;
+    struct Case {
+        const char* label;
+        int least;  // the proven least pushes, 0: not known
+        std::vector<int> keys;
+        const char* result;
+    };
+    const Case cases[] = {
+        {"no least known", 0, {right, right, right}, "2 tolás, 3 lépés"},
+        {"the least, a best", 2, {right, right, right}, "2 tolás, 3 lépés, a legkevesebb 2 \xE2\x98\x85"},
+        {"the least with a walk more", 2, {right, left, right, right, right}, "2 tolás, 5 lépés, a legkevesebb 2 \xE2\x98\x85"},
+        {"with a hint: no star", 2, {h, h}, "2 tolás, 3 lépés, a legkevesebb 2"},
+    };
+    for (const Case& c : cases) {
+        removeTree(std::getenv("XDG_DATA_HOME"));
+        Level* list = levelsFromText(twoLevels);
+        char line[96];
+        std::snprintf(line, sizeof line, "Első\t%d\t1\trRR\t%016llx\n", c.least, static_cast<unsigned long long>(levelIdentity(list)));
+        writeFile("palyak.solutions", c.least > 0 ? line : "");
+        unloadLevel(list);
+        Frame frame = afterInput(twoLevels, [&] { keys(c.keys); });
+        expectBox(frame, (std::string("Sikeresen tejesítetted a pályát!\n") + c.result).c_str(), false, c.label);
+    }
+    // Enter, then a click on the row: the next level.
+    const SDL_Rect row{72, 704, 1136, 64};
+    Frame won = afterInput(twoLevels, [&] { keys({right, right, right, SDL_SCANCODE_RETURN}); });
+    Frame moved = afterInput(twoLevels, [&] { keys({right, right, right, SDL_SCANCODE_RETURN, SDL_SCANCODE_BACKSPACE}); });
+    EXPECT_NE(areaPixels(won, row), areaPixels(moved, row)) << "the way on while the level is solved";
+    Frame next = afterInput(twoLevels, [&] { keys({right, right, right, SDL_SCANCODE_RETURN, clickAt + 1011}); });
+    EXPECT_TRUE(cellShows(next, 7, 3, {brownFloor, wall})) << "the second level, 6 x 4 from column 7, row 3";
+}
+
+// A file opens at the level the player was last on in it, kept by the
+// file's full path; a file never played opens at its first level.
+TEST_F(PlayScreen, AFileOpensWhereThePlayerStopped) {
+    const int next = SDL_SCANCODE_PAGEUP, back = SDL_SCANCODE_PAGEDOWN;
+    struct Case {
+        const char* label;
+        std::vector<std::vector<int>> sessions;  // one play of the file each
+        bool second;  // the last play opened at the second level
+    };
+    const Case cases[] = {
+        {"never played", {{}}, false},
+        {"left on the second", {{next}, {}}, true},
+        {"and back to the first", {{next}, {back}, {}}, false},
+        {"chosen in the chooser", {{SDL_SCANCODE_TAB, SDL_SCANCODE_END, SDL_SCANCODE_RETURN}, {}}, true},
+    };
+    for (const Case& c : cases) {
+        removeTree(std::getenv("XDG_DATA_HOME"));
+        Frame frame;
+        for (const std::vector<int>& input : c.sessions) {
+            frame = afterInput(twoLevels, [&] { keys(input); });
+        }
+        EXPECT_EQ(cellShows(frame, 7, 3, {brownFloor, wall}), c.second) << c.label;
+    }
+    // The same name in another folder is another file.
+    mkdir("masik", 0755);
+    writeFile("masik/szintek.txt", twoLevels);
+    quit();
+    EXPECT_EQ(play("masik/szintek.txt"), 0);
+    EXPECT_FALSE(cellShows(capture(), 7, 3, {brownFloor, wall})) << "another file's place";
 }
 
 TEST_F(PlayScreen, SavingWritesEveryPositionReached) {
