@@ -16,6 +16,7 @@
 #include "coordinates.h"
 #include "file.h"
 #include "input.h"
+#include "play.h"
 #include "solver.h"
 #include "think.h"
 #include "tiles.h"
@@ -74,6 +75,9 @@ struct EditState {
     std::vector<SDL_Event> waiting;  // input that came while it ran
     const char* pointing;            // what the button under the mouse does, or null
     LevelPicture picture;            // the current level's cells, as drawn
+    Board lostOn;                    // the board the last test found hopeless
+    Cells lost;                      // its crates the instant rules find lost, until the next change
+    bool showLost;
 };
 
 constexpr int paletteSize = 7;
@@ -104,9 +108,11 @@ void drawContent(EditState* state, TileState content, SDL_Rect to, Tile floor) {
     }
 }
 
-// The level on screen changed: its picture is drawn anew with the next frame.
+// The level on screen changed: its picture is drawn anew with the next
+// frame, and what a test found of it no longer holds.
 void changed(EditState* state) {
     state->picture.drawn = false;
+    state->showLost = false;
 }
 
 // Every dialog swallows the release of a Ctrl or Shift key, or of a mouse
@@ -576,6 +582,13 @@ void testLevel(EditState* state) {
             if (found.outcome == searching) {
                 return;
             }
+            // A level that cannot be solved shows the crates the rules can
+            // tell are lost, as the play screen does.
+            if (found.outcome == noSolution) {
+                hopelessNow(board, start.crates, &state->lost);
+                state->lostOn = std::move(board);
+                state->showLost = true;
+            }
             std::snprintf(text, sizeof text, "Megoldható: %zu tolás%s", found.solution.size(),
                           found.fewest ? "" : "\nTalán kevesebb tolással is");
             message = found.outcome == solved ? text : found.outcome == noSolution ? "Nem megoldható" : "Nem dőlt el";
@@ -585,6 +598,23 @@ void testLevel(EditState* state) {
         }
     }
     if (showAlert(state, message) == dialogClosed) {
+        state->result = 0;
+    }
+}
+
+// Plays the level as it stands, unsaved, on the real play screen; the
+// editor comes back exactly as it was. A level the play screen would refuse
+// is told why, as by the test.
+void playLevelHere(EditState* state) {
+    if (state->level == nullptr) {
+        return;
+    }
+    const char* message = refusal(state->level);
+    int answer = message != nullptr ? alertBox(state->renderer, state->tiles, state->font, message)
+                                    : tryLevel(state->renderer, state->tiles, state->font, state->smallFont, state->level);
+    releaseHeld(state);
+    state->picture.drawn = false;  // the play screen drew over it
+    if (answer == 0) {
         state->result = 0;
     }
 }
@@ -733,7 +763,7 @@ void handleExitToMenu(EditState* state) {
     }
 }
 
-enum EditAction { leave, store, previous, next, addBefore, addAfter, remove, takeBack, doAgain, tryOut };
+enum EditAction { leave, store, previous, next, addBefore, addAfter, remove, takeBack, doAgain, tryOut, playIt };
 
 // When a button's picture is drawn; its cell acts always.
 enum Shown { always, withPrevious, withNext, withLevel };
@@ -758,15 +788,16 @@ const EditButton editButtons[] = {
     {{0, 9}, undo, takeBack, always, "Visszavonás (Backspace)"},
     {{2, 11}, redo, doAgain, always, "Újra (Shift+Backspace)"},
     {{17, 11}, test, tryOut, withLevel, "Megoldható? (Ctrl+T)"},
+    {{16, 11}, player, playIt, withLevel, "Kipróbálás (Ctrl+P)"},
 };
 // What the palette's entries place, and their keys.
 const char* const paletteSays[paletteSize] = {"Fal (1)",        "Játékos (2)", "Játékos célon (3)", "Láda (4)",
                                               "Láda célon (5)", "Cél (6)",     "Padló (7)"};
 const char* const renameSays = "Átnevezés (R)";
 
-// Clicks on the name row between the redo and test buttons rename the level.
+// Clicks on the name row between the redo and try buttons rename the level.
 constexpr int renameLeft = 3;
-constexpr int renameRight = 16;
+constexpr int renameRight = 15;
 const Coordinates nameCell{10, 11};
 // The level row runs between the two add buttons.
 constexpr int rowLeft = renameLeft * tileSize + 8;
@@ -802,6 +833,9 @@ bool act(EditState* state, EditAction action) {
             return redoEdit(state);
         case tryOut:
             testLevel(state);
+            break;
+        case playIt:
+            playLevelHere(state);
             break;
     }
     return true;
@@ -840,7 +874,15 @@ void render(EditState* state) {
             });
         }
         showPicture(renderer, state->picture);
-        renderTileAt(renderer, tiles, selection, viewCell(levelView(level->size), state->edit));
+        LevelView view = levelView(level->size);
+        for (int r = 0; state->showLost && r < level->size.y; r++) {
+            for (int c = 0; c < level->size.x; c++) {
+                if (state->lost.has(boardCell(state->lostOn, Coordinates{c, r}))) {
+                    renderTileAt(renderer, tiles, lost, viewCell(view, Coordinates{c, r}));
+                }
+            }
+        }
+        renderTileAt(renderer, tiles, selection, viewCell(view, state->edit));
         if (level->prev != nullptr) {
             drawButtons(state, withPrevious);
         }
@@ -899,6 +941,9 @@ bool handleKeydown(EditState* state, SDL_Scancode key) {
                 return true;
             case SDL_SCANCODE_T:
                 act(state, tryOut);
+                return true;
+            case SDL_SCANCODE_P:
+                act(state, playIt);
                 return true;
             default:
                 return false;

@@ -66,8 +66,13 @@ class EditorLists : public ScreenTest {
   protected:
     void SetUp() override {
         ScreenTest::SetUp();
-        state = EditState{nullptr,   nullptr, {0, 0}, 0,     -1,    false,  false, filename, renderer,
-                          tiles,     font,    smallFont, {}, false, false, {0, 0}, false, {}, nullptr, {}};
+        state = EditState{};
+        state.result = -1;
+        state.filename = filename;
+        state.renderer = renderer;
+        state.tiles = tiles;
+        state.font = font;
+        state.smallFont = smallFont;
     }
     void TearDown() override {
         releasePicture(&state.picture);

@@ -11,6 +11,7 @@
 
 #include "edit.h"
 #include "harness.h"
+#include "results.h"
 #include "input.h"
 #include "play.h"
 
@@ -714,6 +715,57 @@ TEST_F(EditScreen, APastedLevelTooLargeIsAskedAbout) {
 }
 
 
+// Ctrl+P and its button play the level as it stands on the real play
+// screen; the win's message or Escape brings the editor back as it was
+// (level, cursor, undo, the unsaved mark), and nothing of the try is
+// written or kept.
+TEST_F(EditScreen, ALevelIsTriedAndTheEditorComesBackAsItWas) {
+    const std::string level = "; A\n#######\n#@ $ .#\n#######\n";
+    const SDL_Scancode right = SDL_SCANCODE_RIGHT, enter = SDL_SCANCODE_RETURN, escape = SDL_SCANCODE_ESCAPE,
+                       back = SDL_SCANCODE_BACKSPACE, ctrlP = SDL_NUM_SCANCODES, button = SDL_SCANCODE_UNKNOWN;
+    auto frameAfter = [&](const std::vector<SDL_Scancode>& keys) {
+        writeFile("uj.txt", level);
+        press(SDL_SCANCODE_1);
+        press(SDL_SCANCODE_RETURN);  // a wall over the corner's wall: unsaved
+        for (SDL_Scancode key : keys) {
+            if (key == ctrlP) {
+                ctrlPress(SDL_SCANCODE_P);
+                keyUp(SDL_SCANCODE_LCTRL);
+            } else if (key == button) {
+                click(16, 11);
+            } else {
+                press(key);
+            }
+        }
+        quit();
+        EXPECT_EQ(edit(), 0);
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        return capture();
+    };
+    struct Case {
+        const char* label;
+        std::vector<SDL_Scancode> keys, same;  // two ways to the same editor
+    };
+    const Case cases[] = {
+        {"won and back", {ctrlP, right, right, right, enter}, {}},
+        {"left by Escape", {ctrlP, right, escape}, {}},
+        {"by the button, and the edit taken back", {button, right, right, right, enter, back}, {back}},
+        {"still unsaved", {ctrlP, escape, escape}, {escape}},
+    };
+    for (const Case& c : cases) {
+        Frame tried = frameAfter(c.keys);
+        EXPECT_TRUE(tried.pixels == frameAfter(c.same).pixels) << c.label;
+        EXPECT_EQ(readFile("uj.txt"), level) << c.label << ": nothing written";
+    }
+    EXPECT_FALSE(fileExists(resultsPath())) << "no record of a try";
+    // A level the play screen would refuse is told why.
+    writeFile("uj.txt", "; B\n#####\n# $.#\n#####\n");
+    ctrlPress(SDL_SCANCODE_P);
+    quit();
+    EXPECT_EQ(edit(), 0);
+    expectBox(capture(), "A pályán nincs játékos", false, "no player");
+}
+
 // Ctrl+T and the test button tell whether the level on screen can be
 // solved: the play screen's refusal in a sentence, else the solver's
 // answer; the redo button does again what undo took back.
@@ -749,6 +801,21 @@ TEST_F(EditScreen, TheTestTellsWhetherALevelCanBeSolved) {
         quit();
         EXPECT_EQ(edit(), 0) << c.label;
         expectBox(capture(), c.message, false, c.label);
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    // "Nem megoldható" crosses out the crate the rules tell lost (6 x 4 from
+    // column 7, row 3), until the next change.
+    for (bool edited : {false, true}) {
+        writeFile("uj.txt", "; A\n######\n#$   #\n#  @.#\n######\n");
+        ctrlPress(SDL_SCANCODE_T);
+        keyUp(SDL_SCANCODE_LCTRL);
+        press(SDL_SCANCODE_RETURN);
+        if (edited) {
+            press(SDL_SCANCODE_RETURN);
+        }
+        quit();
+        EXPECT_EQ(edit(), 0);
+        EXPECT_EQ(cellShows(capture(), 8, 4, {brownFloor, crate, lost}), !edited) << edited;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
     // A search too long to wait for: Escape stops it and the editor goes on;

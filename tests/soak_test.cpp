@@ -213,8 +213,14 @@ TEST_F(Soak, Editor) {
             unloadLevel(loaded.level);
             loaded.level = nullptr;
         }
-        EditState state{loaded.level, loaded.level, {0, 0}, 0, -1, false, false, filename, renderer, tiles, font,
-                        smallFont,    {},         false, false, {0, 0}, false, {}, nullptr, {}};
+        EditState state{};
+        state.firstLevel = state.level = loaded.level;
+        state.result = -1;
+        state.filename = filename;
+        state.renderer = renderer;
+        state.tiles = tiles;
+        state.font = font;
+        state.smallFont = smallFont;
         render(&state);
         SDL_Event event;
         while (state.result == -1 && nextEvent(renderer, &state.waiting, &event) != 0) {
