@@ -518,7 +518,8 @@ void renameLevel(EditState* state) {
 }
 
 void saveState(EditState* state) {
-    int answer = askText(state, "File neve", state->filename);
+    int answer = fileInput(state->renderer, state->tiles, state->font, state->filename);
+    releaseHeld(state);
     if (answer == dialogClosed) {
         state->result = 0;
         return;

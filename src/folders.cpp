@@ -35,13 +35,13 @@ void copyIfMissing(const std::string& from, const std::string& to) {
     }
 }
 
+}  // namespace
+
 bool sameFolder(const char* a, const char* b) {
     struct stat first, second;
     return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
            first.st_ino == second.st_ino;
 }
-
-}  // namespace
 
 bool makeFolders(const std::string& path) {
     for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {

@@ -34,5 +34,7 @@ std::string prepareDataFolder(const std::string& share);
 bool startedAtHome();
 
 bool isFile(const std::string& path);
+// Whether two paths name the same folder (or file).
+bool sameFolder(const char* a, const char* b);
 // Makes `path` and the folders above it; false when one cannot be made.
 bool makeFolders(const std::string& path);

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "coordinates.h"
+#include "file.h"
+#include "files.h"
 #include "tiles.h"
 #include "window.h"
 
@@ -33,6 +35,7 @@ struct InputState {
     SDL_Texture* tiles;
     TTF_Font* font;
     const char* pointing;  // what the button under the mouse does, or null
+    bool offersFiles;      // a file name: the level files can be listed
 };
 
 // Bytes that are neither plain ASCII nor the terminator: both bytes of every
@@ -71,7 +74,7 @@ void drawButton(SDL_Renderer* renderer, SDL_Texture* tiles, int x1, int x2, int 
     renderTile(renderer, tiles, blankL, x2, y);
 }
 
-enum InputAction { toggleShift, appendSpace, backspace, confirm, cancel };
+enum InputAction { toggleShift, appendSpace, backspace, confirm, cancel, listFiles };
 
 struct InputButton {
     int x1, x2, y;     // cells covered, one row
@@ -92,6 +95,8 @@ const InputButton inputButtons[] = {
     {17, 18, 1, "OK", 17, false, confirm, "Kész (Enter)"},
     {17, 18, 3, "<-", 17, false, cancel, "Mégse (Escape)"},
 };
+// Beside a file name's field: the level files to choose from.
+const InputButton filesButton{16, 16, 3, nullptr, 16, false, listFiles, "Pályafájlok listája (Tab)"};
 
 // The field's text starts at the centre of cell (2, 3) and stays clear of
 // its right wall.
@@ -134,6 +139,9 @@ void renderInput(InputState* state) {
         renderFont(renderer, state->font, labelColor, button.label, button.labelX, button.y, button.centeredX, true);
     }
     renderFont(renderer, state->font, white, state->promptText, 1, 1, false, true);
+    if (state->offersFiles) {
+        renderTile(renderer, state->tiles, levelList, filesButton.x1, filesButton.y);
+    }
     renderTiles(renderer, state->tiles, greyFloor, 1, 2, 15, 4);
     renderTiles(renderer, state->tiles, wall, 1, 2, 15, 2);
     renderTiles(renderer, state->tiles, wall, 1, 4, 15, 4);
@@ -206,6 +214,21 @@ const PhysicalKey physicalKeys[] = {
     {SDL_SCANCODE_SPACE, " ", " "},
 };
 
+// The list of level files; a file chosen there is the text, confirmed.
+bool pickFile(InputState* state) {
+    char chosen[nameBufferSize];
+    std::memcpy(chosen, state->enteredText, std::strlen(state->enteredText) + 1);
+    int answer = chooseFile(state->renderer, state->tiles, state->font, chosen);
+    state->upperCase = false;  // the list swallowed a Shift's release
+    if (answer == filesClosed) {
+        state->result = dialogClosed;
+    } else if (answer == fileChosen && std::strlen(chosen) <= static_cast<size_t>(state->maxLength)) {
+        std::memcpy(state->enteredText, chosen, std::strlen(chosen) + 1);
+        state->result = dialogOk;
+    }
+    return true;
+}
+
 bool handleKeydown(InputState* state, SDL_Scancode key) {
     if (key >= SDL_SCANCODE_A && key <= SDL_SCANCODE_X) {
         char letter[2] = {static_cast<char>((state->upperCase ? 'A' : 'a') + (key - SDL_SCANCODE_A)), '\0'};
@@ -228,6 +251,8 @@ bool handleKeydown(InputState* state, SDL_Scancode key) {
         case SDL_SCANCODE_ESCAPE:
             state->result = dialogCancel;
             return false;
+        case SDL_SCANCODE_TAB:
+            return state->offersFiles && pickFile(state);
         case SDL_SCANCODE_LSHIFT:
         case SDL_SCANCODE_RSHIFT:
             state->upperCase = true;
@@ -245,27 +270,37 @@ bool handleKeyup(InputState* state, SDL_Scancode key) {
     return false;
 }
 
+// Runs what a button does.
+void pressButton(InputState* state, const InputButton& button) {
+    switch (button.action) {
+        case toggleShift:
+            state->upperCase = !state->upperCase;
+            break;
+        case appendSpace:
+            appendChar(state, " ");
+            break;
+        case backspace:
+            deleteChar(state);
+            break;
+        case confirm:
+            state->result = dialogOk;
+            break;
+        case cancel:
+            state->result = dialogCancel;
+            break;
+        case listFiles:
+            pickFile(state);
+            break;
+    }
+}
+
 bool handleClick(InputState* state, int x, int y) {
+    if (state->offersFiles && clickTile(filesButton.x1, filesButton.y, x, y)) {
+        pressButton(state, filesButton);
+    }
     for (const InputButton& button : inputButtons) {
-        if (!clickTiles(button.x1, button.y, button.x2, button.y, x, y)) {
-            continue;
-        }
-        switch (button.action) {
-            case toggleShift:
-                state->upperCase = !state->upperCase;
-                break;
-            case appendSpace:
-                appendChar(state, " ");
-                break;
-            case backspace:
-                deleteChar(state);
-                break;
-            case confirm:
-                state->result = dialogOk;
-                break;
-            case cancel:
-                state->result = dialogCancel;
-                break;
+        if (clickTiles(button.x1, button.y, button.x2, button.y, x, y)) {
+            pressButton(state, button);
         }
     }
     char labels[keyCount][labelBytes];
@@ -295,6 +330,9 @@ bool handleEvent(SDL_Event event, InputState* state) {
             for (const InputButton& button : inputButtons) {
                 bool on = clickTiles(button.x1, button.y, button.x2, button.y, event.motion.x, event.motion.y);
                 says = on ? button.says : says;
+            }
+            if (state->offersFiles && clickTile(filesButton.x1, filesButton.y, event.motion.x, event.motion.y)) {
+                says = filesButton.says;
             }
             bool changed = says != state->pointing;
             state->pointing = says;
@@ -376,9 +414,10 @@ int runBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const cha
 
 }  // namespace
 
-int textInput(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText, char* enteredText,
-              int maxLength) {
-    InputState state{promptText, enteredText, maxLength, false, -1, renderer, tiles, font, nullptr};
+namespace {
+
+int runInput(InputState state) {
+    SDL_Renderer* renderer = state.renderer;
     renderInput(&state);
     SDL_Event event;
     while (waitEvent(renderer, &event) != 0) {
@@ -391,6 +430,18 @@ int textInput(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const 
         }
     }
     return dialogClosed;
+}
+
+}  // namespace
+
+int textInput(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText, char* enteredText,
+              int maxLength) {
+    return runInput(InputState{promptText, enteredText, maxLength, false, -1, renderer, tiles, font, nullptr, false});
+}
+
+int fileInput(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* filename) {
+    return runInput(
+        InputState{"File neve", filename, nameBufferSize - 1, false, -1, renderer, tiles, font, nullptr, true});
 }
 
 int alertBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText) {

@@ -17,6 +17,11 @@ enum DialogResult {
 int textInput(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText, char* enteredText,
               int maxLength);
 
+// The prompt for a level file's name ("File neve") on `filename`, a 64-byte
+// buffer: textInput, and Tab or the button beside the field list the level
+// files to choose from; a file chosen there is confirmed at once.
+int fileInput(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, char* filename);
+
 // A message with an "OK" button; a line feed starts a second line. Returns 0
 // (window closed) or 1.
 int alertBox(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, const char* promptText);

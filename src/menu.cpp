@@ -114,8 +114,7 @@ void renderMenu(MenuState* state) {
 
 // Asks for the file name; a confirmed name chooses `chosen`.
 void promptFile(MenuState* state, int chosen) {
-    int answer = textInput(state->renderer, state->tiles, state->font, "File neve", state->filename,
-                           nameBufferSize - 1);
+    int answer = fileInput(state->renderer, state->tiles, state->font, state->filename);
     if (answer == dialogClosed) {
         state->result = menuQuit;
     } else if (answer == dialogOk) {

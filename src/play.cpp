@@ -141,7 +141,7 @@ int askQuestion(PlayState* state, const char* question) {
 }
 
 int askFileName(PlayState* state) {
-    int answer = textInput(state->renderer, state->tiles, state->font, "File neve", state->filename, nameBufferSize - 1);
+    int answer = fileInput(state->renderer, state->tiles, state->font, state->filename);
     releaseModifiers(state);
     return answer;
 }
