@@ -11,16 +11,19 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 // The play screen's own functions, file-local to it, are compiled in for
 // the animation's benchmark, as its tests do.
 #include "../src/play.cpp"
 #include "choose.h"
+#include "think.h"
 #include "edit.h"
 #include "input.h"
 #include "results.h"
@@ -30,6 +33,37 @@
 namespace {
 
 constexpr int keysPerRun = 100;
+
+std::string readAll(const char* path) {
+    std::string text;
+    if (FILE* file = std::fopen(path, "rb")) {
+        char chunk[65536];
+        for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+            text.append(chunk, got);
+        }
+        std::fclose(file);
+    }
+    return text;
+}
+
+// The moves of every bundled level's stored solution, in order.
+std::vector<std::string> storedSolutions() {
+    std::vector<std::string> moves;
+    std::string text = readAll(BOXTOLO_SOURCE_DIR "/levels/palyak.solutions");
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end;
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        size_t a = line.find('\t'), b = line.find('\t', a + 1), c = line.find('\t', b + 1), d = line.find('\t', c + 1);
+        moves.push_back(line.substr(c + 1, d - c - 1));
+    }
+    return moves;
+}
 
 struct Screen {
     SDL_Renderer* renderer = nullptr;
@@ -335,6 +369,140 @@ void BM_KeyDuringAnimation(benchmark::State& bench) {
     unloadLevel(list);
 }
 
+// A push is a key: from the key to the frame presented, the light's verdict
+// included. Every bundled level replayed along its stored solution; the
+// median, the 90th percentile and the most, over all its pushes.
+void BM_PushOnBundledLevels(benchmark::State& bench) {
+    Screen& s = screen();
+    sizeWindow(frameWidth, frameHeight);
+    std::string text = readAll(BOXTOLO_SOURCE_DIR "/levels/palyak.txt");
+    Level* list = loadLevelText(text.data(), text.size()).level;
+    std::vector<std::string> solutions = storedSolutions();
+    std::vector<double> pushes;
+    for (auto _ : bench) {
+        pushes.clear();
+        size_t index = 0;
+        for (Level* level = list; level != nullptr && index < solutions.size(); level = level->next, index++) {
+            PlayState state{};
+            state.firstLevel = list;
+            state.result = -1;
+            state.renderer = s.renderer;
+            state.tiles = s.tiles;
+            state.font = s.font;
+            state.smallFont = s.smallFont;
+            state.trying = true;
+            fillState(&state, level);
+            judgePosition(&state);
+            render(&state);
+            for (size_t i = 0; i < solutions[index].size(); i++) {
+                char m = solutions[index][i];
+                if (i + 1 == solutions[index].size()) {
+                    // The win's message is answered at once.
+                    SDL_Event enter{};
+                    enter.type = SDL_KEYDOWN;
+                    enter.key.keysym.scancode = SDL_SCANCODE_RETURN;
+                    SDL_PushEvent(&enter);
+                }
+                auto start = std::chrono::steady_clock::now();
+                processMovement(static_cast<int>(std::strchr("lurdLURD", m) - "lurdLURD") % directionCount, &state);
+                judgePosition(&state);
+                render(&state);
+                if (m >= 'A' && m <= 'Z') {
+                    pushes.push_back(seconds(start) * 1000);
+                }
+            }
+            freeState(&state);
+        }
+    }
+    std::sort(pushes.begin(), pushes.end());
+    bench.counters["pushes"] = static_cast<double>(pushes.size());
+    bench.counters["median_ms"] = pushes[pushes.size() / 2];
+    bench.counters["p90_ms"] = pushes[pushes.size() * 9 / 10];
+    bench.counters["max_ms"] = pushes.back();
+    unloadLevel(list);
+}
+
+// What the light costs a push on a hall of 45 crates: its verdict alone,
+// after each push of a walk through the hall's crates.
+void BM_LightOnAHall(benchmark::State& bench) {
+    // Nine crates in each odd row, nine targets in each even one.
+    std::string text = "; Terem\n###################\n";
+    for (int row = 1; row < 10; row++) {
+        text += row % 2 == 1 ? "#$ $ $ $ $ $ $ $ $#\n" : "#. . . . . . . . .#\n";
+    }
+    text += "# @               #\n###################\n";
+    Level* list = loadLevelText(text.data(), text.size()).level;
+    std::vector<double> verdicts;
+    for (auto _ : bench) {
+        PlayState state{};
+        state.firstLevel = list;
+        state.result = -1;
+        state.trying = true;
+        fillState(&state, list);
+        // Along the bottom, pushing a crate of the lowest row up in every
+        // other column.
+        std::string moves = "r";
+        for (int column = 0; column < 7; column++) {
+            moves += "udrr";
+        }
+        for (char m : moves) {
+            int pushes = state.pushes;
+            processMovement(static_cast<int>(std::strchr("lurd", m) - "lurd"), &state);
+            auto start = std::chrono::steady_clock::now();
+            judgePosition(&state);
+            if (state.pushes > pushes) {
+                verdicts.push_back(seconds(start) * 1000);
+            }
+        }
+        freeState(&state);
+    }
+    std::sort(verdicts.begin(), verdicts.end());
+    bench.counters["median_ms"] = verdicts[verdicts.size() / 2];
+    bench.counters["max_ms"] = verdicts.back();
+    unloadLevel(list);
+}
+
+// Escape during the longest search there is, a hint on a hall it cannot
+// finish: from the key's arrival to the search stopped.
+Uint32 pressEscape(Uint32, void* when) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+    *static_cast<std::chrono::steady_clock::time_point*>(when) = std::chrono::steady_clock::now();
+    SDL_PushEvent(&event);
+    return 0;
+}
+
+void BM_EscapeDuringASearch(benchmark::State& bench) {
+    Screen& s = screen();
+    sizeWindow(frameWidth, frameHeight);
+    std::string text = readAll(BOXTOLO_SOURCE_DIR "/levels/palyak.txt");
+    // The hall the tests search in vain, at its largest.
+    std::string hall =
+        "###################\n#@                #\n#  $  $  $  $  $  #\n#        $        #\n#  $  $  $  $  $  #\n"
+        "#        $        #\n#     ##   ##     #\n#        $        #\n#  ...# ... #...  #\n#  .            . #\n"
+        "###################\n";
+    Level* level = loadLevelText(hall.data(), hall.size()).level;
+    Board board;
+    Position start;
+    readBoard(level, Coordinates{-1, -1}, &board, &start);
+    std::vector<double> answers;
+    for (auto _ : bench) {
+        std::chrono::steady_clock::time_point pressed{};
+        SDL_TimerID timer = SDL_AddTimer(static_cast<Uint32>(bench.range(0)), pressEscape, &pressed);
+        bool thinking = false;
+        int result = -1;
+        std::vector<SDL_Event> later;
+        findSolution(s.renderer, board, start, &thinking, [] {}, &later, &result);
+        answers.push_back(seconds(pressed) * 1000);
+        bench.SetIterationTime(seconds(pressed));
+        SDL_RemoveTimer(timer);
+    }
+    std::sort(answers.begin(), answers.end());
+    bench.counters["max_ms"] = answers.back();
+    unloadLevel(level);
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     b->Args({1280, 768})->Args({1920, 1080})->Args({3840, 2160});
 }
@@ -343,6 +511,9 @@ BENCHMARK(BM_Chooser)->Unit(benchmark::kMillisecond)->Iterations(10)->Repetition
 BENCHMARK(BM_RecordWin)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Key)->Apply(sizes)->UseManualTime()->Iterations(5)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_LevelKey)->Args({0, 19})->Args({0, 64})->Args({1, 19})->Args({1, 64})->UseManualTime()->Iterations(5)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_PushOnBundledLevels)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_LightOnAHall)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_EscapeDuringASearch)->Arg(1000)->Arg(5000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond)->Repetitions(1);
 BENCHMARK(BM_KeyDuringAnimation)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Dialog)->Apply(sizes)->UseManualTime()->Iterations(20)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
 

@@ -8,12 +8,15 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "file.h"
+#include "results.h"
 
 namespace {
 
@@ -163,11 +166,41 @@ void BM_SyncOnDisk(benchmark::State& state) {
     std::remove(target.c_str());
 }
 
+// A level's first start kept in a records file of 60 MB: the new line
+// added, not the file written anew.
+void BM_FirstStartOnALargeRecordsFile(benchmark::State& state) {
+    std::string dir = scratch("/tmp", "records");
+    std::string path = dir + "/eredmenyek.txt";
+    std::string command = "mkdir -p '" + dir + "'";
+    if (std::system(command.c_str()) != 0) {
+        state.SkipWithError("no folder");
+        return;
+    }
+    std::string text;
+    for (uint64_t i = 0; text.size() < (size_t{60} << 20); i++) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%016llx P 3 1 lrR\n", static_cast<unsigned long long>(i * 7919 + 1));
+        text += line;
+    }
+    FILE* file = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+    uint64_t identity = 1ull << 62;
+    for (auto _ : state) {
+        recordStart(path, ++identity, "#####|#@$.#|#####");
+    }
+    command = "rm -rf '" + dir + "'";
+    if (std::system(command.c_str()) != 0) {
+        state.SkipWithError("not removed");
+    }
+}
+
 BENCHMARK(BM_LoadLevels)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_BareLineLoop)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_SaveLevels)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_BareWriteLoop)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_SyncOnDisk)->Unit(benchmark::kMillisecond)->Repetitions(3)->Iterations(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_FirstStartOnALargeRecordsFile)->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(3)->ReportAggregatesOnly(true);
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +93,9 @@ bool readWhole(const std::string& path, std::string* bytes) {
     }
     struct stat info;
     bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<size_t>(info.st_size) <= maxFileBytes;
+    if (ok) {
+        bytes->reserve(static_cast<size_t>(info.st_size));  // read in place, not copied as it grows
+    }
     char chunk[65536];
     while (ok) {
         ssize_t got = read(fd, chunk, sizeof chunk);
@@ -390,25 +394,30 @@ bool mergeWin(const std::string& path, uint64_t identity, const Win& win, bool h
     return writeRecords(path, text);
 }
 
-// Whether `bytes` hold a first start of the level `identity`: only the lines
-// that begin with its identity and kind are looked at.
-bool knowsStart(const std::string& bytes, uint64_t identity) {
+// Whether the `size` bytes at `bytes` hold a first start of the level
+// `identity`: only the lines that begin with its identity and kind are
+// looked at.
+bool knowsStart(const char* bytes, size_t size, uint64_t identity) {
     char key[32];
     int keyLength = std::snprintf(key, sizeof key, "%016llx S ", static_cast<unsigned long long>(identity));
-    for (size_t at = bytes.find(key); at != std::string::npos; at = bytes.find(key, at + 1)) {
-        if (at > 0 && bytes[at - 1] != '\n') {
-            continue;
+    const char* end = bytes + size;
+    for (const char* at = bytes; at < end;) {
+        at = static_cast<const char*>(memmem(at, static_cast<size_t>(end - at), key, static_cast<size_t>(keyLength)));
+        if (at == nullptr) {
+            return false;
         }
-        size_t end = bytes.find('\n', at);
-        end = end == std::string::npos ? bytes.size() : end;
-        while (end > at && bytes[end - 1] == '\r') {
-            end--;
+        const char* lineEnd = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)));
+        lineEnd = lineEnd != nullptr ? lineEnd : end;
+        size_t length = static_cast<size_t>(lineEnd - at);
+        while (length > 0 && at[length - 1] == '\r') {
+            length--;
         }
         uint64_t read = 0;
         std::string rows;
-        if (end - at > static_cast<size_t>(keyLength) && parseStart(Line{bytes.data() + at, end - at}, &read, &rows)) {
+        if ((at == bytes || at[-1] == '\n') && parseStart(Line{at, length}, &read, &rows)) {
             return true;
         }
+        at++;
     }
     return false;
 }
@@ -425,24 +434,41 @@ bool appendText(const std::string& path, const std::string& text) {
 }
 
 // Adds the level's first start unless the file knows one: appended, so
-// that a large file is not written anew for one line. Runs under the lock.
+// that a large file is neither read into memory nor written anew for one
+// line. Runs under the lock.
 bool mergeStart(const std::string& path, uint64_t identity, const std::string& rows) {
-    std::string old;
-    if (!readWhole(path, &old) || knowsStart(old, identity)) {
-        return false;
-    }
     char start[32];
     std::snprintf(start, sizeof start, "%016llx S ", static_cast<unsigned long long>(identity));
     std::string line = start + rows + "\n";
-    if (old.empty()) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT && writeRecords(path, header + line);
+    }
+    struct stat info;
+    size_t size = 0;
+    void* mapped = MAP_FAILED;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<size_t>(info.st_size) <= maxFileBytes) {
+        size = static_cast<size_t>(info.st_size);
+        mapped = size > 0 ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0) : nullptr;
+    }
+    close(fd);
+    if (mapped == MAP_FAILED) {
+        return false;
+    }
+    if (size == 0) {
         return writeRecords(path, header + line);
     }
+    const char* bytes = static_cast<const char*>(mapped);
+    bool known = knowsStart(bytes, size, identity);
     // A line left unended by a game killed while it wrote stays a line of
     // its own.
-    if (old.back() != '\n') {
-        line = "\n" + line;
+    bool ended = bytes[size - 1] == '\n';
+    munmap(mapped, size);
+    if (known) {
+        return false;
     }
-    return old.size() + line.size() <= maxFileBytes && appendText(path, line);
+    line = (ended ? "" : "\n") + line;
+    return size + line.size() <= maxFileBytes && appendText(path, line);
 }
 
 // Runs `merge` on the file at `path` under a lock on its folder, which is
