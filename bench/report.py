@@ -30,6 +30,19 @@ def medians(path):
     return found, entries, data.get("context", {})
 
 
+def first(path, prefix, aggregate=None):
+    """The first benchmark entry whose name starts with `prefix` (and that is
+    the aggregate named, when one is), for the rows that report their own
+    counters."""
+    if not os.path.exists(path):
+        return {}
+    with open(path) as f:
+        for b in json.load(f)["benchmarks"]:
+            if b["name"].startswith(prefix) and (aggregate is None or b.get("aggregate_name") == aggregate):
+                return b
+    return {}
+
+
 def ms(value):
     if value is None:
         return "–"
@@ -75,10 +88,34 @@ def main():
     print("| a key during a walk of 200 steps, to the frame with the walk's end and the key's move | %s | "
           "one frame, 16.7 ms |" % ms(dummy.get("KeyDuringAnimation")))
     print()
+    print("| Levels of every size (dummy driver, 1280 × 768) | a key, from the key to the frame | opening the level | goal |")
+    print("|---|---|---|---|")
+    for screen, kind in (("0", "play screen"), ("1", "editor")):
+        for size, label in (("19", "19 × 11"), ("64", "64 × 64")):
+            median = first(os.path.join(out, "screens.json"), "BM_LevelKey/%s/%s/" % (screen, size), "median")
+            print("| %s, %s | %s | %s | 4 ms |" % (kind, label, ms(median.get("real_time", 0) / 1000.0),
+                                                   ms(median.get("open_ms"))))
+    pushes = first(os.path.join(out, "screens.json"), "BM_PushOnBundledLevels")
+    light = first(os.path.join(out, "screens.json"), "BM_LightOnAHall")
+    print()
+    print("| The help's cost (dummy driver) | measured | goal |")
+    print("|---|---|---|")
+    print("| a push on every bundled level, from the key to the frame, the light included (%d pushes) | median %s, "
+          "90th percentile %s, at most %s | 2 ms |" % (pushes.get("pushes", 0), ms(pushes.get("median_ms")),
+                                                          ms(pushes.get("p90_ms")), ms(pushes.get("max_ms"))))
+    print("| the light after a push on a hall of 45 crates | median %s, at most %s | 2 ms |"
+          % (ms(light.get("median_ms")), ms(light.get("max_ms"))))
+    for after in ("1000", "5000"):
+        escape = first(os.path.join(out, "screens.json"), "BM_EscapeDuringASearch/%s/" % after)
+        print("| Escape %s s into a hint's search on a hall it cannot finish, to the search stopped | at most %s | 100 ms |"
+              % (int(after) // 1000, ms(escape.get("max_ms"))))
+    print()
     print("| The player's records, 10,000 levels and 10,000 records (dummy driver) | measured | goal |")
     print("|---|---|---|")
     print("| the level chooser's first page | %s | 50 ms |" % ms(dummy.get("Chooser")))
     print("| a win written among the records, synced to the disk | %s | 10 ms |" % ms(dummy.get("RecordWin")))
+    print("| a level's first start added to a records file of 60 MB | %s | a moment |"
+          % ms(store.get("FirstStartOnALargeRecordsFile")))
     print()
     hints = [b for b in json.load(open(os.path.join(out, "solver.json")))["benchmarks"]
              if b["name"].startswith("BM_HintAlongSolutions")][0]
@@ -92,6 +129,11 @@ def main():
     print("| a hint from every fifth push of every stored solution (%d) | median %s, at most %s | 20 ms, 1 s |"
           % (hints["hints"], ms(hints["median_ms"]), ms(hints["max_ms"])))
     print("| the instant deadlock rules after a push | %s | 0.1 ms |" % ms(solver.get("InstantRules")))
+    large = first(os.path.join(out, "solver.json"), "BM_HintOnLargeLevels")
+    print("| a hint on scattered levels of 30 × 20 with 10 to 20 crates: given / with the fewest pushes | %d / %d of %d"
+          " (median %s, at most %s) | 95 %% within 10 s |" % (large.get("hinted", 0), large.get("fewest", 0),
+                                                             large.get("levels", 0), ms(large.get("median_ms")),
+                                                             ms(large.get("max_ms"))))
     print("| the search's peak memory at its budget (the whole benchmark process) | %.0f MiB | 256 MiB |"
           % budget["peak_mib"])
     print("| a click: the shortest walk across a 19 × 11 level of pillars | %s | 1 ms |" % ms(solver.get("ClickWalk")))
