@@ -72,11 +72,14 @@ def main():
             with open(copied, "rb") as a:
                 expect(a.read() != saved, "the second level's move saved into the data folder's copy")
         # Started in a folder of the player's without palyak.txt: the first
-        # prompt offers the data folder's copy, solved first level and all.
+        # prompt offers the data folder's copy, which opens on the second
+        # level, where the player stopped; its first level solved and all.
         with XGame(binary, build_dir, assets=(), env={"XDG_DATA_HOME": data}) as game:
             game.changed(lambda: game.key("Down", "Down", "Down", "Right", "Up"), "a push in the room")
             game.changed(lambda: game.key("Up"), "the file-name prompt")
-            game.changed(lambda: game.key("Return"), "the first level")
+            game.changed(lambda: game.key("Return"), "the second level")
+            expect(not green_at(game, 3, 3), "where the player stopped")
+            game.changed(lambda: game.key("Next"), "the first level")
             expect(green_at(game, 3, 3), "the data folder's copy, its first level solved")
             game.close_window()
             expect(game.wait_exit() == 0, "a clean end")

@@ -58,6 +58,10 @@ def main():
         # 1. The crate onto the target in front of "Játék kezdése".
         game.changed(lambda: game.key("Down", "Down", "Down", "Right", "Up"), "a push in the room")
         game.changed(lambda: game.key("Up"), "the file-name prompt")
+        # The level files to choose from, and back to typing.
+        game.changed(lambda: game.key("Tab"), "the list of level files")
+        game.screenshot("files")
+        game.changed(lambda: game.key("Escape"), "the prompt again")
         # 2. palyak.txt by clicks alone: the prompt offers it already, so it
         # is cleared with the on-screen backspace key and typed again.
         for _ in range(len("palyak.txt")):
@@ -106,10 +110,10 @@ def main():
         game.changed(lambda: game.key("End"), "the size prompt")
         game.changed(lambda: game.key("5", "x", "3"), "the size")
         game.changed(lambda: game.key("Return"), "the new level")
-        # 5 x 3 lies from column 8, row 4; palette in column 0 from row 2.
-        for palette_row, cell in ((2, (8, 4)), (3, (9, 5)), (5, (10, 5)), (7, (11, 5))):
-            if palette_row != 2:  # the wall is chosen from the start
-                game.changed(lambda: game.click(0, palette_row), "a palette choice")
+        # 5 x 3 lies from column 8, row 4, walls round it; palette in column 0
+        # from row 2: the player, a crate and a target inside.
+        for palette_row, cell in ((3, (9, 5)), (5, (10, 5)), (7, (11, 5))):
+            game.changed(lambda: game.click(0, palette_row), "a palette choice")
             game.changed(lambda: game.click(*cell), "a placed cell")
         game.screenshot("editor")
         # Leaving with unsaved changes asks first; "Mégse" stays.
@@ -129,7 +133,7 @@ def main():
         expect(saved == expected, "palyak.txt holds the solved first level and every other level unchanged")
         with open(game.path("sajat"), encoding="utf-8") as f:
             made = f.read()
-        expect(made == "; Névtelen szint\n#    \n @$. \n     \n\n", "sajat holds the level made: %r" % made)
+        expect(made == "; Névtelen szint\n#####\n#@$.#\n#####\n\n", "sajat holds the level made: %r" % made)
         extra = sorted(set(os.listdir(game.dir)) - {"tiles.png", "font.ttf", "palyak.txt", "palyak.solutions", "sajat"})
         expect(not extra, "no other files: %s" % extra)
     print("1 passed, 0 failed")
