@@ -596,8 +596,8 @@ std::string scatteredLevel(int width, int height, int crates, unsigned seed) {
     auto free = [&](int cell) { return !board.wall[static_cast<size_t>(cell)]; };
     std::vector<int> floor;
     for (int cell = 0; cell < board.cells(); cell++) {
-        bool across = free(cell - 1) && free(cell + 1), along = free(cell - board.width) && free(cell + board.width);
-        if (free(cell) && (across || along)) {
+        // Floor lies within the ring of wall: its neighbours are on the board.
+        if (free(cell) && ((free(cell - 1) && free(cell + 1)) || (free(cell - board.width) && free(cell + board.width)))) {
             floor.push_back(cell);
         }
     }
