@@ -139,6 +139,7 @@ TEST_F(EditScreen, BuildsALevelByClicksAloneAndDrawsIt) {
     }
     click(0, 3);  // the player
     click(8, 5);  // the cursor ends here
+    click(14, 5);  // right of the level: nothing
     quit();
     EXPECT_EQ(edit(), 0);
     Frame frame = capture();
@@ -189,6 +190,27 @@ TEST_F(EditScreen, NavigatesRenamesDeletesAndSavesByClicks) {
     quit();
     EXPECT_EQ(edit("ket.txt"), 1);
     EXPECT_EQ(readFile("ket.txt"), "; w\n####\n#@$.\n\n; Névtelen szint\n###\n\n");
+}
+
+// Another level shows its own cells (5 x 3 from column 8, row 4: the
+// second holds a crate where the first holds the player).
+TEST_F(EditScreen, AnotherLevelShowsItsOwnCells) {
+    const std::string two = "; A\n#####\n#@$.#\n#####\n\n; B\n#####\n#$@.#\n#####\n";
+    struct Case {
+        std::vector<SDL_Scancode> keys;
+        Tile shown;
+    };
+    const Case cases[] = {{{}, player}, {{SDL_SCANCODE_PAGEUP}, crate}, {{SDL_SCANCODE_PAGEUP, SDL_SCANCODE_PAGEDOWN}, player}};
+    for (const Case& c : cases) {
+        writeFile("uj.txt", two);
+        for (SDL_Scancode key : c.keys) {
+            press(key);
+        }
+        quit();
+        EXPECT_EQ(edit(), 0);
+        EXPECT_TRUE(cellShows(capture(), 9, 5, {brownFloor, c.shown})) << c.keys.size();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
 }
 
 TEST_F(EditScreen, CtrlDownSavesAndOtherKeysWaitForCtrlsRelease) {

@@ -33,6 +33,8 @@ class FileList : public ScreenTest {
         writeFile("a.txt", levels(3, 12));
         writeFile("jegyzet.txt", "ez nem pálya\n#x#\n");
         writeFile(".rejtett.txt", levels(1, 5));
+        // A level too large is left out, the file listed with the others.
+        writeFile("z.txt", std::string(65, '#') + "\n\n" + levels(1, 7));
         writeFile(data + "/c.txt", levels(1, 20));
         writeFile(data + "/a.txt", levels(1, 30));
         // One level of a.txt solved.
@@ -62,7 +64,8 @@ TEST_F(FileList, AFileIsChosenFromTheListByKeysOrClicks) {
     const Case cases[] = {
         {"Tab and Enter: the bundled file", {tab, enter}, dialogOk, "palyak.txt"},
         {"down a row", {tab, down, enter}, dialogOk, "a.txt"},
-        {"the last: the data folder's", {tab, end, enter}, dialogOk, data + "/c.txt"},
+        {"the last: a file with a level too large", {tab, end, enter}, dialogOk, "z.txt"},
+        {"the data folder's", {tab, end, SDL_SCANCODE_UP, enter}, dialogOk, data + "/c.txt"},
         {"the same name in the data folder", {tab, down, down, enter}, dialogOk, data + "/a.txt"},
         {"by clicks", {clickButton, clickSecondRow}, dialogOk, "a.txt"},
         {"back to typing", {tab, SDL_SCANCODE_ESCAPE, enter}, dialogOk, "gepelt.txt"},
@@ -95,15 +98,16 @@ TEST_F(FileList, RowsCountLevelsAndSolvedOnesAndManyFilesListAtOnce) {
     quit();
     EXPECT_EQ(prompt(), dialogClosed);
     Frame frame = capture();
-    // Rows from row 1: palyak.txt, a.txt, a.txt (adatmappa), b.txt, c.txt.
+    // Rows from row 1: palyak.txt, a.txt, a.txt (adatmappa), b.txt, c.txt,
+    // z.txt.
     int width = 0;
     TTF_SizeUTF8(font, "00/00", &width, nullptr);
-    const char* counts[] = {"0/2", "1/3", "0/1", "0/1", "0/1"};
-    for (int row = 0; row < 5; row++) {
+    const char* counts[] = {"0/2", "1/3", "0/1", "0/1", "0/1", "0/1"};
+    for (int row = 0; row < 6; row++) {
         SDL_Rect right{1216 - 16 - width, (row + 1) * 64, width + 16, 64};
         EXPECT_EQ(countColor(frame, right, 255, 255, 255, 0), inkPixels(font, counts[row])) << row;
     }
-    EXPECT_EQ(countColor(frame, cellsRect(1, 6, 18, 10), 255, 255, 255, 0), 0) << "five files, no more";
+    EXPECT_EQ(countColor(frame, cellsRect(1, 7, 18, 10), 255, 255, 255, 0), 0) << "six files, no more";
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
 
     for (int i = 0; i < 300; i++) {

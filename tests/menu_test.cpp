@@ -99,6 +99,7 @@ TEST_F(MenuRoom, WalksAndPushes) {
         {"locked, and a push taken back", {down, down, right, back}, {}, {3, 6}, {4, 6}},
         {"every move taken back", {down, down, right, back, back, back, back}, {}, {3, 4}, {4, 6}},
         {"Ctrl+R puts the room back", {down, down, right, ctrlR}, {}, {3, 4}, {4, 6}},
+        {"and leaves nothing to take back", {down, down, right, ctrlR, back}, {}, {3, 4}, {4, 6}},
         {"R alone does not", {down, down, right, SDL_SCANCODE_R}, {}, {4, 6}, {5, 6}},
         {"and the panel's centre does", {down, down, right}, {{16, 7}}, {3, 4}, {4, 6}},
         {"push the crate left to the wall and no further",

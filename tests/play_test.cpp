@@ -284,6 +284,7 @@ TEST_F(PlayScreen, TheWinTellsTheResultAndTheWayOn) {
         {"the least, a best", 2, {right, right, right}, "2 tolás, 3 lépés, a legkevesebb 2 \xE2\x98\x85"},
         {"the least with a walk more", 2, {right, left, right, right, right}, "2 tolás, 5 lépés, a legkevesebb 2 \xE2\x98\x85"},
         {"with a hint: no star", 2, {h, h}, "2 tolás, 3 lépés, a legkevesebb 2"},
+        {"more than the least: no star", 1, {right, right, right}, "2 tolás, 3 lépés, a legkevesebb 1"},
     };
     for (const Case& c : cases) {
         removeTree(std::getenv("XDG_DATA_HOME"));
@@ -295,6 +296,11 @@ TEST_F(PlayScreen, TheWinTellsTheResultAndTheWayOn) {
         Frame frame = afterInput(twoLevels, [&] { keys(c.keys); });
         expectBox(frame, (std::string("Sikeresen tejesítetted a pályát!\n") + c.result).c_str(), false, c.label);
     }
+    // A level opened solved has had no win here: its row shows its name.
+    std::string solvedFirst = std::string(twoLevels).replace(std::string(twoLevels).find("#@ $ .#"), 7, "#   @*#");
+    Frame opened = afterInput(solvedFirst, [] {});
+    int ink = inkPixels(smallFont, "1/2") + inkPixels(font, "Első") + inkPixels(smallFont, "Lépés: 0  Tolás: 0");
+    EXPECT_EQ(countColor(opened, SDL_Rect{72, 704, 1136, 64}, 255, 255, 255, 0), ink) << "the name, not the way on";
     // Enter, then a click on the row: the next level.
     const SDL_Rect row{72, 704, 1136, 64};
     Frame won = afterInput(twoLevels, [&] { keys({right, right, right, SDL_SCANCODE_RETURN}); });
