@@ -30,7 +30,7 @@ def medians(path):
     return found, entries, data.get("context", {})
 
 
-def first(path, prefix, aggregate=None):
+def entry_of(path, prefix, aggregate=None):
     """The first benchmark entry whose name starts with `prefix` (and that is
     the aggregate named, when one is), for the rows that report their own
     counters."""
@@ -92,11 +92,11 @@ def main():
     print("|---|---|---|---|")
     for screen, kind in (("0", "play screen"), ("1", "editor")):
         for size, label in (("19", "19 × 11"), ("64", "64 × 64")):
-            median = first(os.path.join(out, "screens.json"), "BM_LevelKey/%s/%s/" % (screen, size), "median")
+            median = entry_of(os.path.join(out, "screens.json"), "BM_LevelKey/%s/%s/" % (screen, size), "median")
             print("| %s, %s | %s | %s | 4 ms |" % (kind, label, ms(median.get("real_time", 0) / 1000.0),
                                                    ms(median.get("open_ms"))))
-    pushes = first(os.path.join(out, "screens.json"), "BM_PushOnBundledLevels")
-    light = first(os.path.join(out, "screens.json"), "BM_LightOnAHall")
+    pushes = entry_of(os.path.join(out, "screens.json"), "BM_PushOnBundledLevels")
+    light = entry_of(os.path.join(out, "screens.json"), "BM_LightOnAHall")
     print()
     print("| The help's cost (dummy driver) | measured | goal |")
     print("|---|---|---|")
@@ -106,7 +106,7 @@ def main():
     print("| the light after a push on a hall of 45 crates | median %s, at most %s | 2 ms |"
           % (ms(light.get("median_ms")), ms(light.get("max_ms"))))
     for after in ("1000", "5000"):
-        escape = first(os.path.join(out, "screens.json"), "BM_EscapeDuringASearch/%s/" % after)
+        escape = entry_of(os.path.join(out, "screens.json"), "BM_EscapeDuringASearch/%s/" % after)
         print("| Escape %s s into a hint's search on a hall it cannot finish, to the search stopped | at most %s | 100 ms |"
               % (int(after) // 1000, ms(escape.get("max_ms"))))
     print()
@@ -129,7 +129,7 @@ def main():
     print("| a hint from every fifth push of every stored solution (%d) | median %s, at most %s | 20 ms, 1 s |"
           % (hints["hints"], ms(hints["median_ms"]), ms(hints["max_ms"])))
     print("| the instant deadlock rules after a push | %s | 0.1 ms |" % ms(solver.get("InstantRules")))
-    large = first(os.path.join(out, "solver.json"), "BM_HintOnLargeLevels")
+    large = entry_of(os.path.join(out, "solver.json"), "BM_HintOnLargeLevels")
     print("| a hint on scattered levels of 30 × 20 with 10 to 20 crates: given / with the fewest pushes | %d / %d of %d"
           " (median %s, at most %s) | 95 %% within 10 s |" % (large.get("hinted", 0), large.get("fewest", 0),
                                                              large.get("levels", 0), ms(large.get("median_ms")),

@@ -239,15 +239,7 @@ bool handleKeydown(ChooseState* state, SDL_Scancode key) {
 
 // The level shown at frame pixel (x, y), or -1.
 int levelAt(const ChooseState* state, int x, int y) {
-    int first = pageOf(state->cursor) * perPage;
-    for (int slot = 0; slot < perPage && first + slot < levelCount(state); slot++) {
-        SDL_Rect rect = slotRect(slot);
-        SDL_Point point{x, y};
-        if (SDL_PointInRect(&point, &rect) == SDL_TRUE) {
-            return first + slot;
-        }
-    }
-    return -1;
+    return slotAt(pageOf(state->cursor) * perPage, levelCount(state), perPage, slotRect, x, y);
 }
 
 bool handleClick(ChooseState* state, int x, int y) {
@@ -289,7 +281,7 @@ bool handleEvent(SDL_Event event, ChooseState* state) {
             return handleMotion(state, event.motion.x, event.motion.y);
         case SDL_MOUSEWHEEL: {
             // Turned towards the player, the wheel goes on through the list.
-            int towards = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? event.wheel.y : -event.wheel.y;
+            int towards = wheelTowardsPlayer(event.wheel);
             return towards != 0 && act(state, towards > 0 ? nextPage : previousPage);
         }
         case SDL_QUIT:

@@ -248,15 +248,7 @@ bool handleKeydown(FilesState* state, SDL_Scancode key) {
 
 // The row shown at frame pixel (x, y), or -1.
 int rowAt(const FilesState* state, int x, int y) {
-    int first = pageOf(state->cursor) * perPage;
-    for (int slot = 0; slot < perPage && first + slot < rowCount(state); slot++) {
-        SDL_Rect rect = rowRect(slot);
-        SDL_Point point{x, y};
-        if (SDL_PointInRect(&point, &rect) == SDL_TRUE) {
-            return first + slot;
-        }
-    }
-    return -1;
+    return slotAt(pageOf(state->cursor) * perPage, rowCount(state), perPage, rowRect, x, y);
 }
 
 bool handleEvent(SDL_Event event, FilesState* state) {
@@ -292,7 +284,7 @@ bool handleEvent(SDL_Event event, FilesState* state) {
         }
         case SDL_MOUSEWHEEL: {
             // Turned towards the player, the wheel goes on down the list.
-            int towards = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? event.wheel.y : -event.wheel.y;
+            int towards = wheelTowardsPlayer(event.wheel);
             return towards != 0 && act(state, towards > 0 ? nextPage : previousPage);
         }
         case SDL_QUIT:

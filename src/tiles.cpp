@@ -351,6 +351,17 @@ Tile cellPicture(TileState state) {
     }
 }
 
+int slotAt(int first, int count, int slots, SDL_Rect (*slotRect)(int), int x, int y) {
+    SDL_Point point{x, y};
+    for (int slot = 0; slot < slots && first + slot < count; slot++) {
+        SDL_Rect rect = slotRect(slot);
+        if (SDL_PointInRect(&point, &rect) == SDL_TRUE) {
+            return first + slot;
+        }
+    }
+    return -1;
+}
+
 bool clickTile(int tileX, int tileY, int clickX, int clickY) {
     return clickTiles(tileX, tileY, tileX, tileY, clickX, clickY);
 }

@@ -149,5 +149,9 @@ void paintPicture(SDL_Renderer* renderer, LevelPicture* picture, Coordinates siz
 void showPicture(SDL_Renderer* renderer, const LevelPicture& picture);
 void releasePicture(LevelPicture* picture);
 
+// Of a page of `slots` places from item `first` of `count` items, each at
+// the pixels `slotRect` gives, the item at the pixel (x, y), or -1.
+int slotAt(int first, int count, int slots, SDL_Rect (*slotRect)(int), int x, int y);
+
 bool clickTile(int tileX, int tileY, int clickX, int clickY);
 bool clickTiles(int tileX1, int tileY1, int tileX2, int tileY2, int clickX, int clickY);

@@ -322,6 +322,10 @@ bool clipboardUnreadable(SDL_Renderer* renderer) {
     return XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)) != None;
 }
 
+int wheelTowardsPlayer(const SDL_MouseWheelEvent& wheel) {
+    return wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? wheel.y : -wheel.y;
+}
+
 int keyDirection(SDL_Scancode key) {
     switch (key) {
         case SDL_SCANCODE_LEFT:

@@ -61,6 +61,10 @@ WorkEnd keepAliveWhile(SDL_Renderer* renderer, const std::function<bool()>& work
 // that is not text, while the clipboard has an owner.
 bool clipboardUnreadable(SDL_Renderer* renderer);
 
+// How far the wheel turned towards the player (down the list), whichever
+// way the system counts it: positive towards, negative away.
+int wheelTowardsPlayer(const SDL_MouseWheelEvent& wheel);
+
 // The direction of an arrow key or of W, A, S, D (by position), or -1.
 int keyDirection(SDL_Scancode key);
 

@@ -131,12 +131,23 @@ TEST_F(LevelFile, WriterBytesAreExact) {
 }
 
 TEST_F(LevelFile, WhatIsWrittenReadsBackTheSame) {
-    const std::string original =
+    std::string original =
         "; Első\n#######\n#.$@  #\n#######\n\n;\n\n; Egysoros\n#@$.\n\n;Széles\n" + std::string(19, '#') +
         "\n#" + std::string(17, ' ') + "#\n#@$." + std::string(14, ' ') + "#\n" + std::string(19, '#') + "\n";
+    // Levels of every size the game keeps, from 1 x 1 to 64 x 64.
+    const Coordinates sizes[] = {{1, 1}, {2, 1}, {3, 3}, {20, 12}, {64, 1}, {3, 64}, {64, 64}};
+    for (Coordinates size : sizes) {
+        original += "\n; " + std::to_string(size.x) + "x" + std::to_string(size.y) + "\n";
+        for (int y = 0; y < size.y; y++) {
+            std::string row(static_cast<size_t>(size.x), (y + size.x) % 3 == 0 ? '#' : ' ');
+            row[0] = y == 0 ? '@' : '#';
+            row[static_cast<size_t>(size.x - 1)] = size.x > 1 ? '.' : row[0];
+            original += row + "\n";
+        }
+    }
     LoadLevelResult first = load(original);
     ASSERT_EQ(first.result, 0);
-    ASSERT_EQ(countLevels(first.level), 3);
+    ASSERT_EQ(countLevels(first.level), 10);
     ASSERT_TRUE(saveLevel(first.level, const_cast<char*>(path().c_str())));
     LoadLevelResult second = loadLevel(const_cast<char*>(path().c_str()));
     ASSERT_EQ(second.result, 0);
