@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     for (const Level* level = first.level; level != nullptr; level = level->next) {
-        if (level->size.x < 1 || level->size.x > 19 || level->size.y < 1 || level->size.y > 11 ||
+        if (level->size.x < 1 || level->size.x > largestLevel || level->size.y < 1 || level->size.y > largestLevel ||
             std::strlen(level->name) > 63) {
             std::abort();
         }

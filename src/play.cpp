@@ -647,7 +647,8 @@ bool walkTo(PlayState* state, Coordinates target) {
 // fewest moves.
 void pushTo(PlayState* state, Coordinates target) {
     try {
-        playMoves(state, crateMoves(state->inPlay.board, positionNow(state), state->paths, boardCell(state->inPlay.board, target)));
+        const Board& board = state->inPlay.board;
+        playMoves(state, crateMoves(board, positionNow(state), state->paths, boardCell(board, target)));
     } catch (const std::bad_alloc&) {
     }
 }

@@ -373,7 +373,8 @@ TEST_F(EditorLists, EveryButtonSaysWhatItDoes) {
     std::vector<std::pair<Coordinates, const char*>> pointed;
     for (const EditButton& button : editButtons) {
         if (button.shown == withPrevious) {
-            EXPECT_EQ(rowAfter([&] { moveTo(button.cell.x, button.cell.y, 0); }), plain) << "the first level's hidden " << button.says;
+            EXPECT_EQ(rowAfter([&] { moveTo(button.cell.x, button.cell.y, 0); }), plain)
+                << "the first level's hidden " << button.says;
             continue;
         }
         pointed.emplace_back(button.cell, button.says);
