@@ -111,6 +111,7 @@ struct PlayState {
     Uint32 hintEnded;                // when the last hint that took a while ended
     const char* pointing;            // what the thing under the mouse does, or null
     const char* notice;              // what the last hint has to add, until the next input
+    Patience patience;               // how long a hint may search
     bool showSteps;                  // a click's way is drawn a step at a time
     bool trying;                     // a level tried from the editor: nothing is kept or written
     bool announced;                  // the win was told on this level: the row shows the way on
@@ -707,7 +708,7 @@ bool planFrom(PlayState* state, const Position& now) {
     inPlay.plan.clear();
     Uint32 began = SDL_GetTicks();
     Found found = findSolution(state->renderer, inPlay.board, now, &state->thinking, [&] { render(state); },
-                               &state->waiting, &state->result);
+                               &state->waiting, &state->result, state->patience);
     if (SDL_GetTicks() - began > 100) {
         state->hintEnded = SDL_GetTicks();
     }

@@ -54,7 +54,7 @@ class FileList : public ScreenTest {
 // chosen is the name, confirmed; Escape goes back to typing.
 TEST_F(FileList, AFileIsChosenFromTheListByKeysOrClicks) {
     const int tab = SDL_SCANCODE_TAB, down = SDL_SCANCODE_DOWN, enter = SDL_SCANCODE_RETURN, end = SDL_SCANCODE_END,
-              clickButton = -1, clickSecondRow = -2;
+              clickButton = -1, clickSecondRow = -2, shiftDown = -3, shiftUp = -4;
     struct Case {
         const char* label;
         std::vector<int> input;
@@ -69,6 +69,8 @@ TEST_F(FileList, AFileIsChosenFromTheListByKeysOrClicks) {
         {"the same name in the data folder", {tab, down, down, enter}, dialogOk, data + "/a.txt"},
         {"by clicks", {clickButton, clickSecondRow}, dialogOk, "a.txt"},
         {"back to typing", {tab, SDL_SCANCODE_ESCAPE, enter}, dialogOk, "gepelt.txt"},
+        {"a Shift held into the list let go there", {shiftDown, tab, shiftUp, SDL_SCANCODE_ESCAPE, SDL_SCANCODE_B, enter},
+         dialogOk, "gepelt.txtb"},
     };
     for (const Case& c : cases) {
         std::strcpy(name, "gepelt.txt");
@@ -77,6 +79,8 @@ TEST_F(FileList, AFileIsChosenFromTheListByKeysOrClicks) {
                 click(16, 3);
             } else if (key == clickSecondRow) {
                 click(5, 2);
+            } else if (key == shiftDown || key == shiftUp) {
+                key == shiftDown ? keyDown(SDL_SCANCODE_LSHIFT) : keyUp(SDL_SCANCODE_LSHIFT);
             } else {
                 press(static_cast<SDL_Scancode>(key));
             }

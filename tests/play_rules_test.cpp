@@ -366,6 +366,50 @@ TEST_F(PlayWin, EachHintIsOnePushNearerAndTheyEndInTheOptimum) {
     }
 }
 
+// On a level whose fewest pushes cannot be found in the time the hint has,
+// it follows any solution, and the row says the way may not be the
+// shortest; a key makes the row the level's again.
+TEST_F(PlayWin, AHintWithoutTheFewestPushesSaysSo) {
+    Played played(
+        "##############################\n"
+        "#     #              #       #\n"
+        "#         #.      #   #  # # #\n"
+        "#       $   #.   #   ##    . #\n"
+        "#             #.   # #       #\n"
+        "#     # $   $  $             #\n"
+        "#                         #  #\n"
+        "##      $     ##             #\n"
+        "#@$     .#$ # #   .$ .  $#   #\n"
+        "##          #             #  #\n"
+        "#   #  #$$ ..  #             #\n"
+        "#                 .          #\n"
+        "#              #        #.   #\n"
+        "#   .     .      #           #\n"
+        "#    .       #         $     #\n"
+        "#   $   ##   # $     #       #\n"
+        "#   .                    #   #\n"
+        "##     $    ## .    $        #\n"
+        "##                           #\n"
+        "##############################\n");
+    ASSERT_TRUE(played.ok);
+    played.state.renderer = renderer;
+    played.state.tiles = tiles;
+    played.state.font = font;
+    played.state.smallFont = smallFont;
+    played.state.patience.fewest = std::chrono::milliseconds(100);
+    played.state.patience.longest = std::chrono::seconds(8);
+    ASSERT_TRUE(takeHint(&played.state));
+    EXPECT_EQ(played.state.pushes, 1);
+    EXPECT_FALSE(played.state.inPlay.planFewest);
+    ASSERT_NE(played.state.notice, nullptr);
+    EXPECT_STREQ(played.state.notice, "Tipp: nem biztos, hogy ez a legrövidebb út");
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.scancode = SDL_SCANCODE_X;
+    handleEvent(key, &played.state);
+    EXPECT_EQ(played.state.notice, nullptr);
+}
+
 // The light: a push into a corner is lost at once, the crate marked; undo
 // takes it off; a position the rules do not see through is proven hopeless
 // by the small search, with no crate marked.

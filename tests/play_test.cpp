@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -333,6 +334,14 @@ TEST_F(PlayScreen, AFileOpensWhereThePlayerStopped) {
         }
         EXPECT_EQ(cellShows(frame, 7, 3, {brownFloor, wall}), c.second) << c.label;
     }
+    // Of two lines of one file (two games, a hand edit), the later counts.
+    char* path = realpath("szintek.txt", nullptr);
+    writeFile(placesPath(), "2\t" + std::string(path) + "\n1\t" + std::string(path) + "\n");
+    std::free(path);
+    quit();
+    EXPECT_EQ(play(), 0);
+    EXPECT_FALSE(cellShows(capture(), 7, 3, {brownFloor, wall})) << "the later line: the first level";
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     // The same name in another folder is another file.
     mkdir("masik", 0755);
     writeFile("masik/szintek.txt", twoLevels);
