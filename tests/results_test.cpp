@@ -136,6 +136,7 @@ TEST_F(ResultsFile, FirstStartsAreAppended) {
         {"after a line left unended", "# saját", "# saját\n" + line},
         {"known already", "# saját\n" + line, ""},
         {"known, with CRLF line ends", "# saját\r\n" + line.substr(0, line.size() - 1) + "\r\n", ""},
+        {"not known from inside another line", "# " + line, "# " + line + line},
     };
     ASSERT_EQ(mkdir((dir + "/boxtolo").c_str(), 0755), 0);
     for (const Case& c : cases) {
