@@ -428,6 +428,12 @@ TEST(PlayRules, TheLightFollowsThePosition) {
         {"a walk changes nothing", "######\n#@$ .#\n#    #\n######\n", "dr", false, 0},
         {"a pair frozen in a corridor", "#######\n#@$$ .#\n#    .#\n#######\n", "", true, 2},
         {"the only push freezes a pair", "########\n#@$ $..#\n########\n", "", true, 0},
+        {"a spare crate in a corner is no loss", "#######\n#@$ .$#\n#     #\n#######\n", "", false, 0},
+        {"a hall the light's millisecond cannot finish is not lost",
+         "###################\n#@                #\n#  $  $  $  $  $  #\n#        $        #\n#  $  $  $  $  $  #\n"
+         "#        $        #\n#     ##   ##     #\n#        $        #\n#  ...# ... #...  #\n#  .            . #\n"
+         "###################\n",
+         "", false, 0},
     };
     for (const Case& c : cases) {
         Played played(c.text);
