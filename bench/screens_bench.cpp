@@ -76,6 +76,9 @@ Screen openScreen() {
     if (std::getenv("BENCH_VIDEO") == nullptr) {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
     }
+    // The screens keep records as they are played: in a data folder of the
+    // benchmark's own, never the player's.
+    setenv("XDG_DATA_HOME", ("/tmp/boxtolo-bench-" + std::to_string(getpid()) + "-data").c_str(), 1);
     Screen screen;
     SDL_Init(SDL_INIT_VIDEO);
     TTF_Init();
