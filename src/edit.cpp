@@ -1132,6 +1132,21 @@ bool handleEvent(SDL_Event event, EditState* state) {
     }
 }
 
+// The editor's state on `levels`, which it owns from now on, the first
+// current.
+EditState openState(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font* smallFont, char* filename,
+                    Level* levels) {
+    EditState state{};
+    state.firstLevel = state.level = levels;
+    state.result = -1;
+    state.filename = filename;
+    state.renderer = renderer;
+    state.tiles = tiles;
+    state.font = font;
+    state.smallFont = smallFont;
+    return state;
+}
+
 // A name that cannot be read is a new file only when nothing of that name
 // exists; otherwise a later save would replace levels we could not read.
 bool isNewFile(const char* filename) {
@@ -1164,14 +1179,7 @@ int editLevel(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Fo
         default:
             break;
     }
-    EditState state{};
-    state.firstLevel = state.level = loaded.level;
-    state.result = -1;
-    state.filename = filename;
-    state.renderer = renderer;
-    state.tiles = tiles;
-    state.font = font;
-    state.smallFont = smallFont;
+    EditState state = openState(renderer, tiles, font, smallFont, filename, loaded.level);
     render(&state);
     SDL_Event event;
     while (nextEvent(renderer, &state.waiting, &event) != 0) {

@@ -66,13 +66,7 @@ class EditorLists : public ScreenTest {
   protected:
     void SetUp() override {
         ScreenTest::SetUp();
-        state = EditState{};
-        state.result = -1;
-        state.filename = filename;
-        state.renderer = renderer;
-        state.tiles = tiles;
-        state.font = font;
-        state.smallFont = smallFont;
+        state = openState(renderer, tiles, font, smallFont, filename, nullptr);
     }
     void TearDown() override {
         releasePicture(&state.picture);

@@ -75,6 +75,21 @@ void expectLevelRow(const Frame& frame, TTF_Font* smallFont, int left, int right
     EXPECT_GE(last - first, minNameWidth) << "the name";
 }
 
+Uint32 quitLater(Uint32, void*) {
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    SDL_PushEvent(&event);
+    return 0;
+}
+
+Uint32 escapeLater(Uint32, void*) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+    SDL_PushEvent(&event);
+    return 0;
+}
+
 int inkPixels(TTF_Font* font, const char* text) {
     int ink = 0;
     std::string rest = text;

@@ -99,6 +99,11 @@ void expectLevelRow(const Frame& frame, TTF_Font* smallFont, int left, int right
 // them) counted alike: a text drawn whole sets exactly so many.
 int inkPixels(TTF_Font* font, const char* text);
 
+// SDL timer callbacks that push a closed window, or an Escape key-down, when
+// they fire: input that comes later, while a screen is busy.
+Uint32 quitLater(Uint32, void*);
+Uint32 escapeLater(Uint32, void*);
+
 // A temporary directory that is removed with everything in it.
 std::string makeTempDir();
 void removeTree(const std::string& path);

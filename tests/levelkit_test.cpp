@@ -116,14 +116,6 @@ TEST(LevelKit, ScatteredLevelsAreOfTheirSizeAndSolvable) {
     }
 }
 
-Uint32 escapeLater(Uint32, void*) {
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
-    SDL_PushEvent(&event);
-    return 0;
-}
-
 class Thinking : public ScreenTest {
   protected:
     Found find(const std::string& text, const Patience& patience = Patience()) {

@@ -951,21 +951,6 @@ TEST_F(PlayScreen, OnlyWinsFromTheFirstStartAreBestsAndTheRowMarksThem) {
 }
 
 
-Uint32 quitLater(Uint32, void*) {
-    SDL_Event event{};
-    event.type = SDL_QUIT;
-    SDL_PushEvent(&event);
-    return 0;
-}
-
-Uint32 escapeLater(Uint32, void*) {
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
-    SDL_PushEvent(&event);
-    return 0;
-}
-
 // An Escape that comes a moment after a hint's walk has ended was meant to
 // stop it: it does not ask about leaving. A while later it does.
 TEST_F(PlayScreen, AnEscapeJustAfterAHintOnlyStopsIt) {

@@ -213,14 +213,7 @@ TEST_F(Soak, Editor) {
             unloadLevel(loaded.level);
             loaded.level = nullptr;
         }
-        EditState state{};
-        state.firstLevel = state.level = loaded.level;
-        state.result = -1;
-        state.filename = filename;
-        state.renderer = renderer;
-        state.tiles = tiles;
-        state.font = font;
-        state.smallFont = smallFont;
+        EditState state = openState(renderer, tiles, font, smallFont, filename, loaded.level);
         render(&state);
         SDL_Event event;
         while (state.result == -1 && nextEvent(renderer, &state.waiting, &event) != 0) {
