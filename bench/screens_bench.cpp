@@ -342,14 +342,7 @@ void BM_KeyDuringAnimation(benchmark::State& bench) {
         walk += "rl";
     }
     for (auto _ : bench) {
-        PlayState state{};
-        state.firstLevel = list;
-        state.result = -1;
-        state.renderer = s.renderer;
-        state.tiles = s.tiles;
-        state.font = s.font;
-        state.smallFont = s.smallFont;
-        state.showSteps = true;
+        PlayState state = openState(s.renderer, s.tiles, s.font, s.smallFont, nullptr, list);
         fillState(&state, list);
         auto one = std::chrono::steady_clock::now();
         processMovement(2, &state);
@@ -386,14 +379,7 @@ void BM_PushOnBundledLevels(benchmark::State& bench) {
         pushes.clear();
         size_t index = 0;
         for (Level* level = list; level != nullptr && index < solutions.size(); level = level->next, index++) {
-            PlayState state{};
-            state.firstLevel = list;
-            state.result = -1;
-            state.renderer = s.renderer;
-            state.tiles = s.tiles;
-            state.font = s.font;
-            state.smallFont = s.smallFont;
-            state.trying = true;
+            PlayState state = openState(s.renderer, s.tiles, s.font, s.smallFont, nullptr, list);
             fillState(&state, level);
             judgePosition(&state);
             render(&state);
@@ -437,10 +423,7 @@ void BM_LightOnAHall(benchmark::State& bench) {
     Level* list = loadLevelText(text.data(), text.size()).level;
     std::vector<double> verdicts;
     for (auto _ : bench) {
-        PlayState state{};
-        state.firstLevel = list;
-        state.result = -1;
-        state.trying = true;
+        PlayState state = openState(nullptr, nullptr, nullptr, nullptr, nullptr, list);
         fillState(&state, list);
         // Along the bottom, pushing a crate of the lowest row up in every
         // other column.

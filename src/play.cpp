@@ -1426,16 +1426,35 @@ int refuse(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, Level* li
 
 namespace {
 
+// The play screen's state on `levels` (not owned yet), no level made current:
+// a level tried from the editor when there is no file name.
+PlayState openState(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font* smallFont, char* filename,
+                    Level* levels) {
+    PlayState state{};
+    state.firstLevel = levels;
+    state.filename = filename;
+    state.trying = filename == nullptr;
+    state.result = -1;
+    state.renderer = renderer;
+    state.tiles = tiles;
+    state.font = font;
+    state.smallFont = smallFont;
+    state.showSteps = true;
+    state.selected = Coordinates{-1, -1};
+    state.levelNumber = 1;
+    for (const Level* counted = levels; counted != nullptr; counted = counted->next) {
+        state.levelCount++;
+    }
+    return state;
+}
+
 // The play screen on the list `levels`, which it owns from now on, at its
 // level number `first` (from 1; the first when there is none such). With
 // no file name it plays a level tried from the editor: it keeps no record,
 // saves nothing, and a win or Escape ends it.
 int runPlay(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font* smallFont, char* filename,
             Level* levels, int first) {
-    PlayState state{};
-    state.firstLevel = levels;
-    state.trying = filename == nullptr;
-    state.levelNumber = 1;
+    PlayState state = openState(renderer, tiles, font, smallFont, filename, levels);
     Level* current = levels;
     for (; current->next != nullptr && state.levelNumber < first; current = current->next) {
         state.levelNumber++;
@@ -1443,24 +1462,12 @@ int runPlay(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font
     if (!fillState(&state, current)) {
         return refuse(renderer, tiles, font, levels, "Memóriafoglalási hiba");
     }
-    state.showSteps = true;
     if (!state.trying) {
         state.records = readResults(resultsPath());
     }
     bool installed = false;
     state.optimum = readOptimum(findAsset(bundledSolutions, &installed));
-    state.filename = filename;
     keepFirstStart(&state);
-    keepPlace(&state, current);
-    state.result = -1;
-    state.renderer = renderer;
-    state.tiles = tiles;
-    state.font = font;
-    state.smallFont = smallFont;
-    for (const Level* counted = levels; counted != nullptr; counted = counted->next) {
-        state.levelCount++;
-    }
-    state.selected = Coordinates{-1, -1};
 
     judgePosition(&state);
     render(&state);

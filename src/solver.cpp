@@ -427,10 +427,14 @@ size_t heldBytes(const Search* s) {
 }
 
 // A slot holds the hash's high half and the node's index plus one; the
-// table is indexed by the hash's top bits, so that it grows without
-// looking at a node.
+// table (of 2 to the `bits` slots) is indexed by the hash's top bits, so
+// that it grows without looking at a node.
 size_t homeSlot(uint32_t high, int bits) {
     return static_cast<size_t>(high >> (32 - bits));
+}
+
+int tableBits(const Search* s) {
+    return __builtin_ctzll(s->table.size());
 }
 
 // The slot of the position in the table, or the empty slot where it goes.
@@ -438,7 +442,7 @@ size_t findSlot(Search* s, const Packed& crates, int player, uint64_t hash) {
     size_t mask = s->table.size() - 1;
     uint32_t high = static_cast<uint32_t>(hash >> 32);
     size_t bytes = crates.size() * sizeof(uint64_t);
-    for (size_t i = homeSlot(high, s->tableBits);; i = (i + 1) & mask) {
+    for (size_t i = homeSlot(high, tableBits(s));; i = (i + 1) & mask) {
         uint64_t slot = s->table[i];
         if (slot == 0) {
             return i;
@@ -453,14 +457,13 @@ size_t findSlot(Search* s, const Packed& crates, int player, uint64_t hash) {
 }
 
 bool growTable(Search* s) {
-    int bits = s->table.empty() ? firstTableBits : s->tableBits + 1;
+    int bits = s->table.empty() ? firstTableBits : tableBits(s) + 1;
     size_t grown = size_t{1} << bits;
     if (bits > 32 || heldBytes(s) + grown * sizeof(uint64_t) > s->limits.memory) {
         return false;
     }
     std::vector<uint64_t> old(grown, 0);
     old.swap(s->table);
-    s->tableBits = bits;
     for (uint64_t slot : old) {
         if (slot != 0) {
             size_t i = homeSlot(static_cast<uint32_t>(slot >> 32), bits);
@@ -753,7 +756,6 @@ void finish(Search* s, SearchOutcome outcome) {
     std::vector<uint64_t>().swap(s->table);
     std::vector<std::vector<int32_t>>().swap(s->open);
     s->nodeCount = s->tableUsed = s->openCount = s->openFirst = 0;
-    s->tableBits = 0;
     s->expanding = -1;
 }
 

@@ -169,7 +169,6 @@ struct Search {
     std::vector<std::vector<uint64_t>> crateChunks;
     size_t nodeCount = 0;
     std::vector<uint64_t> table;
-    int tableBits = 0;
     size_t tableUsed = 0;
     std::vector<std::vector<int32_t>> open;
     size_t openFirst = 0;

@@ -24,6 +24,13 @@ struct Played {
         freeState(&state);
         unloadLevel(list);
     }
+    // Drawn and asked in the test's window, as the screen would be.
+    void onScreen(SDL_Renderer* renderer, SDL_Texture* tiles, TTF_Font* font, TTF_Font* smallFont) {
+        state.renderer = renderer;
+        state.tiles = tiles;
+        state.font = font;
+        state.smallFont = smallFont;
+    }
     // The working copy with the player drawn in, in file characters.
     std::vector<std::string> board() const {
         std::vector<std::string> rows = levelRows(state.level);
@@ -169,9 +176,7 @@ class PlayWin : public ScreenTest {};
 TEST_F(PlayWin, WinningWritesBackAndAnnounces) {
     Played played("#######\n#@$ . #\n#######\n");
     ASSERT_TRUE(played.ok);
-    played.state.renderer = renderer;
-    played.state.tiles = tiles;
-    played.state.font = font;
+    played.onScreen(renderer, tiles, font, smallFont);
     press(SDL_SCANCODE_RETURN);  // acknowledges the alert
     EXPECT_TRUE(processMovement(2, &played.state));
     EXPECT_FALSE(played.state.finished);
@@ -194,9 +199,7 @@ TEST_F(PlayWin, WinningWritesBackAndAnnounces) {
 TEST_F(PlayWin, ClosingTheWindowDuringTheWinAlertEndsTheScreen) {
     Played played("#@$.#\n");
     ASSERT_TRUE(played.ok);
-    played.state.renderer = renderer;
-    played.state.tiles = tiles;
-    played.state.font = font;
+    played.onScreen(renderer, tiles, font, smallFont);
     quit();
     EXPECT_TRUE(processMovement(2, &played.state));
     EXPECT_EQ(played.state.result, 0);
@@ -244,9 +247,7 @@ TEST_F(PlayWin, UndoTakesBackMovesPushesAndRestarts) {
     for (const Case& c : cases) {
         Played played(c.text);
         ASSERT_TRUE(played.ok) << c.label;
-        played.state.renderer = renderer;
-        played.state.tiles = tiles;
-        played.state.font = font;
+        played.onScreen(renderer, tiles, font, smallFont);
         for (int i = 0; i < 4; i++) {
             press(SDL_SCANCODE_RETURN);
         }
@@ -281,9 +282,7 @@ TEST_F(PlayWin, UndoTakesBackMovesPushesAndRestarts) {
     }
     // Taking back the winning push leaves the solved position stored.
     Played won(oneStep);
-    won.state.renderer = renderer;
-    won.state.tiles = tiles;
-    won.state.font = font;
+    won.onScreen(renderer, tiles, font, smallFont);
     press(SDL_SCANCODE_RETURN);
     processMovement(2, &won.state);
     EXPECT_TRUE(undoStep(&won.state));
@@ -295,10 +294,7 @@ TEST_F(PlayWin, UndoTakesBackMovesPushesAndRestarts) {
 // redo does it again, winning again.
 TEST_F(PlayWin, AClickPushStopsAtTheWinAndIsOneUndo) {
     Played played("#########\n#  @$.  #\n#########\n\n");
-    played.state.renderer = renderer;
-    played.state.tiles = tiles;
-    played.state.font = font;
-    played.state.smallFont = smallFont;
+    played.onScreen(renderer, tiles, font, smallFont);
     ASSERT_TRUE(played.ok);
     played.state.player = Coordinates{1, 1};
     std::vector<std::string> before = played.board();
@@ -338,10 +334,7 @@ TEST_F(PlayWin, EachHintIsOnePushNearerAndTheyEndInTheOptimum) {
     for (const char* text : levels) {
         Played played(text);
         ASSERT_TRUE(played.ok);
-        played.state.renderer = renderer;
-        played.state.tiles = tiles;
-        played.state.font = font;
-        played.state.smallFont = smallFont;
+        played.onScreen(renderer, tiles, font, smallFont);
         press(SDL_SCANCODE_RETURN);  // the win alert
         int optimum = optimumNow(&played.state);
         ASSERT_GT(optimum, 0);
@@ -392,10 +385,7 @@ TEST_F(PlayWin, AHintWithoutTheFewestPushesSaysSo) {
         "##                           #\n"
         "##############################\n");
     ASSERT_TRUE(played.ok);
-    played.state.renderer = renderer;
-    played.state.tiles = tiles;
-    played.state.font = font;
-    played.state.smallFont = smallFont;
+    played.onScreen(renderer, tiles, font, smallFont);
     played.state.patience.fewest = std::chrono::milliseconds(100);
     played.state.patience.longest = std::chrono::seconds(8);
     ASSERT_TRUE(takeHint(&played.state));
